@@ -1,0 +1,12 @@
+# One INTERFACE target carries the language level and warnings; every target links it.
+add_library(carrowin_config INTERFACE)
+add_library(carrowin::config ALIAS carrowin_config)
+target_compile_features(carrowin_config INTERFACE cxx_std_20)
+if(MSVC)
+  target_compile_options(carrowin_config INTERFACE /W4 /utf-8)
+else()
+  target_compile_options(carrowin_config INTERFACE -Wall -Wextra -Wpedantic)
+endif()
+target_compile_definitions(carrowin_config INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
+  QT_NO_CAST_FROM_BYTEARRAY QT_USE_QSTRINGBUILDER QT_NO_KEYWORDS)

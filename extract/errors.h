@@ -1,0 +1,32 @@
+#pragma once
+// The one error type of the engine: what failed, on which path, and the system's reason.
+#include <stdexcept>
+#include <string>
+
+namespace carrowin::extract {
+
+enum class ErrorKind {
+    Settings,   // refused before anything was written
+    Mailbox,    // the mailbox cannot be opened, read, or is not a mailbox
+    Output,     // an output file or folder cannot be created or written
+};
+
+class ExtractError : public std::runtime_error {
+public:
+    ExtractError(ErrorKind kind, std::string path, const std::string& message)
+        : std::runtime_error(message), m_kind(kind), m_path(std::move(path))
+    {
+    }
+
+    // "<action> "<path>": <strerror(err)>"
+    static ExtractError fromErrno(ErrorKind kind, const std::string& action, const std::string& path, int err);
+
+    ErrorKind kind() const noexcept { return m_kind; }
+    const std::string& path() const noexcept { return m_path; }
+
+private:
+    ErrorKind m_kind;
+    std::string m_path;
+};
+
+} // namespace carrowin::extract

@@ -1,0 +1,47 @@
+#pragma once
+// The extraction run: every record of a mailbox written to a file of its own, named
+// from settings that the front end may change between records.
+#include "output_naming.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace carrowin::extract {
+
+struct Progress {
+    std::uint64_t filesWritten = 0;
+    std::uint64_t bytesDone = 0;  // mailbox bytes scanned so far
+    std::uint64_t bytesTotal = 0; // mailbox size
+};
+
+// What a front end provides to a run. All calls come from the thread that runs it.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+    // Checked before every record; true ends the run without touching further records.
+    virtual bool cancelRequested() = 0;
+    // The naming settings for the next record, read anew every time.
+    virtual NamingSettings currentSettings() = 0;
+    // The name chosen for the record and the output folder with its trailing separator.
+    virtual void nameChosen(const std::string& workingName, const std::string& outputFolder) = 0;
+    // After every written file; the place where a window lets its events run.
+    virtual void fileWritten(const Progress& progress) = 0;
+};
+
+enum class RunEnding { Completed, Cancelled };
+
+struct RunSummary {
+    RunEnding ending = RunEnding::Completed;
+    std::uint64_t filesWritten = 0;
+};
+
+// The mailbox path from the input folder and mailbox name, as the window holds them.
+// Throws ExtractError (Settings) when either is empty.
+std::string mailboxPath(std::string_view inputFolder, std::string_view mailboxName);
+
+// Runs to completion or cancellation. A failure throws ExtractError: files completed
+// before it stay, the file being written is removed, and nothing else is touched.
+RunSummary runExtraction(const std::string& mailboxPath, RunHost& host);
+
+} // namespace carrowin::extract

@@ -1,0 +1,214 @@
+#include "output_naming.h"
+
+#include "path_rules.h"
+#include "text.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+namespace carrowin::extract {
+namespace {
+
+constexpr std::string_view kNewsgroups{"Newsgroups: "};
+constexpr std::string_view kSubject{"Subject: "};
+constexpr std::size_t kNewsgroupsWindow = 2047; // start offsets 0..2046
+
+bool isReplacedInSubject(unsigned char c)
+{
+    if (c < 32 || c == 124)
+        return true;
+    return (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 96);
+}
+
+std::optional<std::string_view> subjectLine(std::string_view body)
+{
+    const auto b = body.find(kSubject);
+    if (b == std::string_view::npos)
+        return std::nullopt;
+    const auto start = b + kSubject.size();
+    // A carriage return anywhere further down wins over a nearer line feed.
+    auto end = body.find('\r', start);
+    if (end == std::string_view::npos)
+        end = body.find('\n', start);
+    if (end == std::string_view::npos)
+        return trimSpaces(body.substr(start));
+    return body.substr(start, end - start);
+}
+
+std::string_view withoutReplyPrefix(std::string_view name)
+{
+    const std::string_view t = trimSpaces(name);
+    if (t.size() >= 3 && (t[0] == 'R' || t[0] == 'r') && (t[1] == 'E' || t[1] == 'e') && t[2] == ':')
+        return t.substr(2); // the colon stays and becomes a space in the filter
+    return name;
+}
+
+std::string collapseSpaces(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == ' ' && i + 1 < name.size() && name[i + 1] == ' ')
+            continue;
+        out += name[i];
+    }
+    return std::string(trimSpaces(out));
+}
+
+struct NumberedForm {
+    std::string stem; // text before the counted "("
+    std::string tail; // text after the counted ")"
+    std::uint64_t number = 0;
+    bool appended = false; // the group was added, so its first candidate is (1)
+};
+
+NumberedForm numberedFormOf(std::string_view name)
+{
+    const auto open = name.find('(');
+    if (open != std::string_view::npos) {
+        const auto close = name.find(')', open);
+        if (close != std::string_view::npos && close > open + 1) {
+            const std::string_view digits = name.substr(open + 1, close - open - 1);
+            std::uint64_t n = 0;
+            const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+            const bool allDigits = ec == std::errc{} && end == digits.data() + digits.size()
+                                   && digits.find_first_not_of("0123456789") == std::string_view::npos;
+            if (allDigits && n < std::numeric_limits<std::uint64_t>::max())
+                return {std::string(name.substr(0, open)), std::string(name.substr(close + 1)), n, false};
+        }
+    }
+    return {std::string(name), {}, 0, true};
+}
+
+// Shortens `stem` by whole characters until stem + rest fits in maxBytes.
+std::string fitStem(std::string_view stem, std::size_t restBytes, std::size_t maxBytes)
+{
+    if (stem.size() + restBytes <= maxBytes)
+        return std::string(stem);
+    while (!stem.empty() && stem.size() + restBytes > maxBytes)
+        stem = stem.substr(0, byteLengthWithoutLastCharacter(stem));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.remove_suffix(1);
+    return std::string(stem);
+}
+
+std::string bareCandidate(std::string_view name, std::string_view ext, std::size_t maxBytes)
+{
+    return fitStem(name, ext.size(), maxBytes);
+}
+
+std::string numberedCandidate(const NumberedForm& f, std::uint64_t n, std::string_view ext,
+                              std::size_t maxBytes)
+{
+    const std::string group = "(" + std::to_string(n) + ")";
+    std::string tail = f.tail;
+    std::string stem = fitStem(f.stem, group.size() + tail.size() + ext.size(), maxBytes);
+    if (stem.size() + group.size() + tail.size() + ext.size() > maxBytes)
+        tail = fitStem(tail, group.size() + ext.size(), maxBytes);
+    return stem + group + tail;
+}
+
+} // namespace
+
+std::string_view extensionFor(std::string_view body)
+{
+    const std::string_view head = body.substr(0, kNewsgroupsWindow - 1 + kNewsgroups.size());
+    return head.find(kNewsgroups) != std::string_view::npos ? ".nws" : ".eml";
+}
+
+std::string subjectText(std::string_view body, bool removeRe)
+{
+    const auto line = subjectLine(body);
+    if (!line)
+        return std::string(kNoSubject);
+    std::string_view name = *line;
+    if (removeRe)
+        name = withoutReplyPrefix(name);
+    std::string filtered(name);
+    for (char& c : filtered)
+        if (isReplacedInSubject(static_cast<unsigned char>(c)))
+            c = ' ';
+    return utf8FromCp1252(filtered);
+}
+
+std::string finishBaseName(std::string_view name)
+{
+    name = name.substr(0, byteLengthOfCharacters(name, kNameCapCharacters));
+    std::string out = collapseSpaces(name);
+    if (out.empty())
+        out = kNoSubject;
+    return out;
+}
+
+std::string settingsRefusal(const NamingSettings& settings)
+{
+    if (settings.outputFolder.empty())
+        return "No output folder is given. Type the folder the message files should go to.";
+    if (settings.bySubject)
+        return {};
+    for (char c : settings.workingName) {
+        if (c == '/' || c == '\\')
+            return "The prefix \"" + settings.workingName + "\" contains \"" + std::string(1, c)
+                   + "\". A prefix is part of a file name and cannot name a folder.";
+    }
+    if (const auto bad = firstRefusedFileNameCharacter(settings.workingName))
+        return "The prefix \"" + settings.workingName + "\" contains a character that file names cannot hold ("
+               + *bad + ").";
+    return {};
+}
+
+bool isReservedDeviceName(std::string_view fileName)
+{
+    std::string_view stem = fileName.substr(0, fileName.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.remove_suffix(1);
+    std::string upper(stem);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    static constexpr std::array<std::string_view, 4> kPlain{"CON", "PRN", "AUX", "NUL"};
+    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end())
+        return true;
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1'
+           && upper[3] <= '9';
+}
+
+ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const TakenTest& taken,
+                          NumberingMemo& memo, std::size_t maxBytes)
+{
+    const std::string bare = bareCandidate(baseName, ext, maxBytes);
+    if (!taken(bare + std::string(ext)))
+        return {bare, bare + std::string(ext)};
+
+    const NumberedForm form = numberedFormOf(baseName);
+    std::uint64_t n = form.appended ? 1 : form.number + 1;
+    const std::string key = form.stem + '\x01' + form.tail + '\x01' + std::string(ext);
+    std::uint64_t& knownTaken = memo.knownTakenThrough(key);
+    const bool contiguous = n <= knownTaken + 1;
+    if (contiguous)
+        n = std::max(n, knownTaken + 1);
+    for (;; ++n) {
+        std::string name = numberedCandidate(form, n, ext, maxBytes);
+        std::string file = name + std::string(ext);
+        if (!taken(file)) {
+            if (contiguous)
+                knownTaken = n;
+            return {std::move(name), std::move(file)};
+        }
+    }
+}
+
+ChosenName nameRecord(std::string_view body, const NamingSettings& settings, const TakenTest& taken,
+                      NumberingMemo& memo, std::size_t maxBytes)
+{
+    const std::string_view ext = extensionFor(body);
+    const std::string base = settings.bySubject ? finishBaseName(subjectText(body, settings.removeRe))
+                                                : finishBaseName(settings.workingName);
+    return chooseFreeName(base, ext, taken, memo, maxBytes);
+}
+
+} // namespace carrowin::extract

@@ -1,0 +1,70 @@
+#pragma once
+// Naming the output file of one record: extension, base name from the Subject line or
+// the user's prefix, cleaning, length cap, and numbering past names already taken.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace carrowin::extract {
+
+inline constexpr std::size_t kNameCapCharacters = 100;
+inline constexpr std::string_view kNoSubject{"NoSubject"};
+
+// The naming settings as the front end holds them; read again for every record.
+struct NamingSettings {
+    bool bySubject = true;
+    bool removeRe = true;     // only counts in subject mode
+    std::string workingName;  // UTF-8; the prefix, then the name the last record used
+    std::string outputFolder; // UTF-8, as typed
+};
+
+// ".nws" when "Newsgroups: " starts within the first 2047 bytes of the body, else ".eml".
+std::string_view extensionFor(std::string_view body);
+
+// The Subject line of the body, reply prefix removed when asked, with every character
+// that does not belong in a file name replaced by a space; UTF-8.
+std::string subjectText(std::string_view body, bool removeRe);
+
+// Cap at 100 characters, collapse runs of spaces, trim; "NoSubject" when nothing is left.
+std::string finishBaseName(std::string_view name);
+
+// Why the settings cannot be used to write a file, or empty when they can.
+std::string settingsRefusal(const NamingSettings& settings);
+
+// Windows refuses these as file names (CON, PRN, AUX, NUL, COM1-9, LPT1-9), in any case,
+// with or without an extension.
+bool isReservedDeviceName(std::string_view fileName);
+
+// Remembers which numbers of a numbered name this run already knows to be taken, so
+// that k records with one subject do not each test k candidates.
+class NumberingMemo {
+public:
+    std::uint64_t& knownTakenThrough(const std::string& key) { return m_taken[key]; }
+
+private:
+    std::unordered_map<std::string, std::uint64_t> m_taken;
+};
+
+using TakenTest = std::function<bool(const std::string& fileName)>;
+
+struct ChosenName {
+    std::string baseName; // what the working name becomes
+    std::string fileName; // baseName + extension
+};
+
+// Finds the first free name for `baseName`: the name itself, else numbered "(1)", "(2)"...
+// A name whose first "(" ... ")" encloses a decimal number counts on from that number;
+// any other name gets "(1)" appended and that group is counted. A candidate longer than
+// `maxFileNameBytes` is shortened by whole characters in front of the number.
+ChosenName chooseFreeName(std::string_view baseName, std::string_view extension,
+                          const TakenTest& taken, NumberingMemo& memo,
+                          std::size_t maxFileNameBytes);
+
+// The whole naming of one record, without touching the output folder's text.
+ChosenName nameRecord(std::string_view body, const NamingSettings& settings,
+                      const TakenTest& taken, NumberingMemo& memo,
+                      std::size_t maxFileNameBytes);
+
+} // namespace carrowin::extract

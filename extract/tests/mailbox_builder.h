@@ -1,0 +1,103 @@
+#pragma once
+// Builds mailboxes in the OE4 layout for tests: an 84-byte header starting "JMF6", then
+// records of marker, message number, record size, text size (all u32 little-endian),
+// the text and padding.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace carrowin::testing {
+
+inline void appendU32(std::string& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+inline std::string mailboxHeader()
+{
+    std::string h = "JMF6";
+    h.resize(84, '\0');
+    return h;
+}
+
+// One record; `padding` bytes of zeros follow the text.
+inline std::string record(std::string_view text, std::uint32_t number = 1, std::size_t padding = 0)
+{
+    std::string r("\x00\x7F\x00\x7F", 4);
+    appendU32(r, number);
+    appendU32(r, static_cast<std::uint32_t>(16 + text.size() + padding));
+    appendU32(r, static_cast<std::uint32_t>(text.size()));
+    r += text;
+    r.append(padding, '\0');
+    return r;
+}
+
+inline std::string mailbox(const std::vector<std::string>& messages, std::uint32_t firstNumber = 1)
+{
+    std::string m = mailboxHeader();
+    std::uint32_t n = firstNumber;
+    for (const auto& text : messages)
+        m += record(text, n++, (4 - text.size() % 4) % 4);
+    return m;
+}
+
+// A message with CRLF line ends.
+inline std::string mail(std::string_view subject, std::string_view text = "Hello.")
+{
+    return "From: a@example.com\r\nSubject: " + std::string(subject) + "\r\nTo: b@example.com\r\n\r\n"
+           + std::string(text) + "\r\n";
+}
+
+inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A fresh, empty folder under the system's temp folder, removed again by the destructor.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "carrowin-test-XXXXXX").string();
+        m_path = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+
+    // Names of the entries in the folder, sorted.
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(m_path))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+} // namespace carrowin::testing

@@ -1,0 +1,247 @@
+#include "output_naming.h"
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace carrowin::extract;
+
+namespace {
+
+std::string body(std::string_view subject) { return "From: a\r\nSubject: " + std::string(subject) + "\r\n\r\ntext\r\n"; }
+
+std::string subjectName(std::string_view rawBody, bool removeRe = true)
+{
+    return finishBaseName(subjectText(rawBody, removeRe));
+}
+
+// A folder in memory: the names it holds, and how many existence tests were made.
+struct FakeFolder {
+    std::set<std::string> names;
+    int tests = 0;
+    NumberingMemo memo;
+
+    TakenTest test()
+    {
+        return [this](const std::string& n) {
+            ++tests;
+            return names.contains(n);
+        };
+    }
+    std::string write(std::string_view recordBody, NamingSettings& s)
+    {
+        const ChosenName c = nameRecord(recordBody, s, test(), memo, 255);
+        s.workingName = c.baseName;
+        names.insert(c.fileName);
+        return c.fileName;
+    }
+};
+
+NamingSettings prefixMode(std::string prefix) { return {false, false, std::move(prefix), "/out/"}; }
+
+} // namespace
+
+struct WorkedExample {
+    std::string subject;
+    bool removeRe;
+    std::string fileName;
+};
+
+class NamingWorkedExamples : public ::testing::TestWithParam<WorkedExample> {};
+
+TEST_P(NamingWorkedExamples, SubjectBecomesFileName)
+{
+    const auto& ex = GetParam();
+    FakeFolder folder;
+    NamingSettings s{true, ex.removeRe, "File", "/out/"};
+    EXPECT_EQ(folder.write(body(ex.subject), s), ex.fileName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NamingWorkedExamples,
+    ::testing::Values(WorkedExample{"Re: Hello, world!", true, "Hello world.eml"},
+                      WorkedExample{"Re: Hello, world!", false, "Re Hello world.eml"},
+                      WorkedExample{"Re: Re: Hello", true, "Re Hello.eml"},
+                      WorkedExample{"RE:Meeting (Tuesday) 10:30", true, "Meeting Tuesday 10 30.eml"},
+                      WorkedExample{"  re: notes_2024.1 [final]", true, "notes 2024 1 final.eml"},
+                      WorkedExample{"Tab\there", true, "Tab here.eml"},
+                      WorkedExample{"Tab\there", false, "Tab here.eml"},
+                      WorkedExample{"", true, "NoSubject.eml"},
+                      WorkedExample{"???", false, "NoSubject.eml"},
+                      WorkedExample{std::string(99, 'a') + " " + std::string(20, 'b'), true, std::string(99, 'a') + ".eml"},
+                      WorkedExample{std::string(120, 'x'), false, std::string(100, 'x') + ".eml"},
+                      WorkedExample{std::string(100, 'y'), false, std::string(100, 'y') + ".eml"},
+                      WorkedExample{"Re:", true, "NoSubject.eml"},
+                      WorkedExample{"Re", true, "Re.eml"},
+                      WorkedExample{"Reply: x", true, "Reply x.eml"},
+                      WorkedExample{"Re: Hello", false, "Re Hello.eml"}));
+
+TEST(Naming, ExtensionDependsOnNewsgroupsNearTheStart)
+{
+    const auto at = [](std::size_t pos1) { return std::string(pos1 - 1, 'x') + "Newsgroups: alt.test\r\n"; };
+    EXPECT_EQ(extensionFor(at(1)), ".nws");
+    EXPECT_EQ(extensionFor(at(2047)), ".nws");
+    EXPECT_EQ(extensionFor(at(2048)), ".eml");
+    EXPECT_EQ(extensionFor("Newsgroups:alt.test"), ".eml");
+    EXPECT_EQ(extensionFor(""), ".eml");
+    FakeFolder folder;
+    NamingSettings s = prefixMode("News");
+    EXPECT_EQ(folder.write(at(10), s), "News.nws");
+}
+
+TEST(Naming, SubjectLineIsFoundExactlyAndAnywhere)
+{
+    EXPECT_EQ(subjectName("From: a\r\n\r\nno subject here"), "NoSubject");
+    EXPECT_EQ(subjectName("SUBJECT: x\r\nsubject: y\r\n"), "NoSubject");
+    EXPECT_EQ(subjectName("X-List-Subject: Foo\r\nSubject: Bar\r\n"), "Foo");
+    // A carriage return further down wins over the nearer line feeds.
+    EXPECT_EQ(subjectName("From: a\nSubject: Hello\nTo: b\n\nText\r\nmore"), "Hello To b Text");
+    EXPECT_EQ(subjectName("From: a\nSubject: Only LF\nTo: b\n"), "Only LF");
+    EXPECT_EQ(subjectName("From: a\r\nSubject:    Last line  "), "Last line");
+}
+
+TEST(Naming, FilterKeepsBracesTildeAndUpperHalfAsUnicode)
+{
+    // ü and ß at their Windows-1252 codes 252 and 223; the file name is UTF-8.
+    EXPECT_EQ(subjectName(body("Gr\xFC\xDF" "e {x} ~y~ a|b")), "Gr\u00FC\u00DFe {x} ~y~ a b");
+    EXPECT_EQ(subjectName(body("\x80 price \x9D")), "\u20AC price \u009D");
+    EXPECT_EQ(subjectName(body(std::string("a\0b/c\\d:e*f?g\"h<i>j", 19))), "a b c d e f g h i j");
+}
+
+TEST(Naming, CapCountsCharactersNotBytes)
+{
+    const std::string umlauts(120, '\xFC');
+    const std::string name = subjectName(body(umlauts));
+    EXPECT_EQ(countCharacters(name), 100u);
+    EXPECT_EQ(name.size(), 200u);
+    EXPECT_TRUE(isValidUtf8(name));
+}
+
+TEST(Naming, PrefixIsUsedAsTypedApartFromSpaces)
+{
+    EXPECT_EQ(finishBaseName("My.Mail_1"), "My.Mail_1");
+    EXPECT_EQ(finishBaseName("  My   Mail  "), "My Mail");
+    EXPECT_EQ(finishBaseName(""), "NoSubject");
+    EXPECT_EQ(finishBaseName("   "), "NoSubject");
+    EXPECT_EQ(finishBaseName("Jörg €"), "Jörg €");
+}
+
+TEST(Naming, SameSubjectIsNumberedFromTheBareName)
+{
+    FakeFolder folder;
+    NamingSettings s{true, true, "File", "/out/"};
+    EXPECT_EQ(folder.write(body("Lunch"), s), "Lunch.eml");
+    EXPECT_EQ(folder.write(body("Lunch"), s), "Lunch(1).eml");
+    EXPECT_EQ(folder.write(body("Lunch"), s), "Lunch(2).eml");
+    EXPECT_EQ(s.workingName, "Lunch(2)");
+}
+
+TEST(Naming, NumberingStepsOverExistingFiles)
+{
+    FakeFolder folder;
+    folder.names = {"Lunch.eml"};
+    for (int i = 1; i <= 9; ++i)
+        folder.names.insert("Lunch(" + std::to_string(i) + ").eml");
+    NamingSettings s{true, true, "", "/out/"};
+    EXPECT_EQ(folder.write(body("Lunch"), s), "Lunch(10).eml");
+}
+
+TEST(Naming, PrefixModeCountsOnFromTheLastName)
+{
+    FakeFolder folder;
+    NamingSettings s = prefixMode("File");
+    for (const char* expected : {"File.eml", "File(1).eml", "File(2).eml", "File(3).eml"})
+        EXPECT_EQ(folder.write(body("ignored"), s), expected);
+    EXPECT_EQ(s.workingName, "File(3)");
+
+    // A second run into the same folder starts from File again and steps over all four.
+    FakeFolder& again = folder;
+    NamingSettings s2 = prefixMode("File");
+    again.memo = NumberingMemo{};
+    EXPECT_EQ(again.write(body("x"), s2), "File(4).eml");
+}
+
+TEST(Naming, PrefixWithNumberCountsOnFromIt)
+{
+    FakeFolder folder;
+    folder.names = {"Mail(7).eml"};
+    NamingSettings s = prefixMode("Mail(7)");
+    EXPECT_EQ(folder.write(body("x"), s), "Mail(8).eml");
+    folder.names = {"Mail(007).eml"};
+    s = prefixMode("Mail(007)");
+    EXPECT_EQ(folder.write(body("x"), s), "Mail(8).eml");
+}
+
+TEST(Naming, PrefixWithoutANumberedGroupGetsOneAppended)
+{
+    for (const std::string prefix : {"My(file", "(a)b", "x)y", "a()b"}) {
+        FakeFolder folder;
+        folder.names = {prefix + ".eml", prefix + "(1).eml"};
+        NamingSettings s = prefixMode(prefix);
+        EXPECT_EQ(folder.write(body("x"), s), prefix + "(2).eml") << prefix;
+    }
+}
+
+TEST(Naming, NumbersBeyondSixteenBitsNeitherOverflowNorLoop)
+{
+    FakeFolder folder;
+    folder.names = {"N(32767).eml", "N(32768).eml", "Big(4294967295).eml", "Max(18446744073709551615).eml"};
+    NamingSettings s = prefixMode("N(32767)");
+    EXPECT_EQ(folder.write(body("x"), s), "N(32769).eml");
+    s = prefixMode("Big(4294967295)");
+    EXPECT_EQ(folder.write(body("x"), s), "Big(4294967296).eml");
+    // A number that cannot be counted on is left alone and a new group appended.
+    s = prefixMode("Max(18446744073709551615)");
+    EXPECT_EQ(folder.write(body("x"), s), "Max(18446744073709551615)(1).eml");
+    s = prefixMode("Huge(99999999999999999999999)");
+    folder.names.insert("Huge(99999999999999999999999).eml");
+    EXPECT_EQ(folder.write(body("x"), s), "Huge(99999999999999999999999)(1).eml");
+}
+
+TEST(Naming, ReservedDeviceNamesCountAsTaken)
+{
+    for (const char* n : {"CON.eml", "con.eml", "Nul.nws", "COM1.eml", "lpt9.eml", "AUX", "PRN .txt"})
+        EXPECT_TRUE(isReservedDeviceName(n)) << n;
+    for (const char* n : {"CONS.eml", "COM0.eml", "COM10.eml", "Con(1).eml", "LPT.eml", "NoSubject.eml"})
+        EXPECT_FALSE(isReservedDeviceName(n)) << n;
+}
+
+TEST(Naming, LongUnicodeNamesAreShortenedToFitByWholeCharacters)
+{
+    // 100 three-byte characters are 300 bytes, more than a file name may hold.
+    std::string euros;
+    for (int i = 0; i < 100; ++i)
+        euros += "\u20AC";
+    FakeFolder folder;
+    NamingSettings s = prefixMode(euros);
+    const std::string first = folder.write(body("x"), s);
+    EXPECT_LE(first.size(), 255u);
+    EXPECT_TRUE(isValidUtf8(first));
+    EXPECT_EQ(first, std::string(euros, 0, 249) + ".eml");
+    const std::string second = folder.write(body("x"), s);
+    EXPECT_LE(second.size(), 255u);
+    EXPECT_TRUE(isValidUtf8(second));
+    EXPECT_TRUE(second.ends_with("(1).eml"));
+}
+
+TEST(Naming, ManySameSubjectsDoNotRetestEveryNumber)
+{
+    FakeFolder folder;
+    NamingSettings s{true, true, "", "/out/"};
+    for (int i = 0; i < 1000; ++i)
+        folder.write(body("Same"), s);
+    EXPECT_TRUE(folder.names.contains("Same(999).eml"));
+    EXPECT_LE(folder.tests, 3 * 1000);
+}
+
+TEST(Naming, RefusesUnsafeSettings)
+{
+    EXPECT_NE(settingsRefusal({true, true, "", ""}), "");
+    EXPECT_NE(settingsRefusal(prefixMode("a/b")), "");
+    EXPECT_NE(settingsRefusal(prefixMode("..\\x")), "");
+    EXPECT_NE(settingsRefusal(prefixMode(std::string("a\0b", 3))), "");
+    EXPECT_EQ(settingsRefusal(prefixMode("My.Mail_1 (x)")), "");
+    // In subject mode the prefix box is not used, so what it holds does not matter.
+    EXPECT_EQ(settingsRefusal({true, true, "a/b", "/out"}), "");
+}

@@ -1,0 +1,112 @@
+#include "mailbox_builder.h"
+#include "record_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/mman.h>
+
+using namespace carrowin::extract;
+using carrowin::testing::record;
+
+namespace {
+
+const std::string kMarker(kRecordMarker);
+
+std::vector<std::string> bodies(std::string_view image)
+{
+    std::vector<std::string> out;
+    std::uint64_t from = 0;
+    while (auto r = nextRecord(image, from)) {
+        EXPECT_GE(r->bodyEnd, r->bodyBegin);
+        EXPECT_GT(r->bodyEnd, from == 0 ? 0 : from - 1) << "the scan must move forward";
+        out.emplace_back(bodyOf(image, *r));
+        from = r->bodyEnd;
+    }
+    return out;
+}
+
+std::string header12() { return std::string(12, 'h'); }
+
+} // namespace
+
+TEST(RecordScan, ImageWithoutMarkerHasNoRecord)
+{
+    EXPECT_TRUE(bodies("").empty());
+    EXPECT_TRUE(bodies(std::string("JMF6") + std::string(80, '\0')).empty());
+    EXPECT_TRUE(bodies(std::string("\x7F\x00\x7F\x00 and \x00\x7F\x00 only", 20)).empty());
+}
+
+TEST(RecordScan, BodyRunsFromSixteenPastTheMarkerToTheNextMarker)
+{
+    const std::string image = "junk" + kMarker + header12() + "BODY" + kMarker + header12() + "tail";
+    EXPECT_EQ(bodies(image), (std::vector<std::string>{"BODY", "tail"}));
+}
+
+TEST(RecordScan, MarkerSixteenBytesOnGivesAnEmptyBody)
+{
+    const std::string image = kMarker + header12() + kMarker + header12() + "x";
+    EXPECT_EQ(bodies(image), (std::vector<std::string>{"", "x"}));
+}
+
+TEST(RecordScan, WritesTheRecordAfterTheLastMarker)
+{
+    const std::string image = kMarker + header12() + "a" + kMarker + header12() + "b" + kMarker + header12() + "last";
+    EXPECT_EQ(bodies(image), (std::vector<std::string>{"a", "b", "last"}));
+    // A single marker still yields its record, and a cut-off header an empty one.
+    EXPECT_EQ(bodies(kMarker + header12() + "only"), (std::vector<std::string>{"only"}));
+    EXPECT_EQ(bodies(kMarker + "abc"), (std::vector<std::string>{""}));
+}
+
+TEST(RecordScan, MarkerInsideTheHeaderDoesNotSplitTheRecord)
+{
+    // Message number 32512 is 00 7F 00 00: the header then reads 00 7F 00 7F 00 7F ...
+    const std::string image = carrowin::testing::record("first message", 32512)
+                              + carrowin::testing::record("second", 32513 + 65536);
+    EXPECT_EQ(bodies(image), (std::vector<std::string>{"first message", "second"}));
+    EXPECT_EQ(bodies(std::string("\x00\x7F\x00\x7F\x00\x7F", 6) + std::string(10, 'h') + "body"),
+              (std::vector<std::string>{"body"}));
+}
+
+TEST(RecordScan, BytesOfEveryValueAreCarriedThrough)
+{
+    std::string body;
+    for (int c = 0; c < 256; ++c)
+        body += static_cast<char>(c);
+    body += std::string("\x00\x7F\x00", 3); // no final 7F: not a marker
+    const std::string image = kMarker + header12() + body;
+    EXPECT_EQ(bodies(image), (std::vector<std::string>{body}));
+}
+
+TEST(RecordScan, RecognisesMailboxesByHeaderOrMarker)
+{
+    EXPECT_TRUE(looksLikeMailbox(carrowin::testing::mailboxHeader()));
+    EXPECT_TRUE(looksLikeMailbox("xx" + kMarker));
+    EXPECT_FALSE(looksLikeMailbox("From someone\nSubject: not a mailbox\n"));
+    EXPECT_FALSE(looksLikeMailbox(""));
+}
+
+TEST(RecordScan, PositionsBeyondFourGibibytes)
+{
+    // Untouched anonymous pages read as zeros without taking memory.
+    const std::size_t size = (std::size_t{9} << 29) + 4096; // 4.5 GiB and a page
+    void* mem = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    char* base = static_cast<char*>(mem);
+    const std::uint64_t first = (std::uint64_t{1} << 31) + 3;  // past 2 GiB
+    const std::uint64_t second = (std::uint64_t{1} << 32) + 7; // past 4 GiB
+    std::memcpy(base + first, kMarker.data(), 4);
+    std::memcpy(base + second, kMarker.data(), 4);
+    std::memcpy(base + second + 16, "tail", 4);
+    const std::string_view image(base, second + 20);
+
+    const auto r1 = nextRecord(image, 0);
+    ASSERT_TRUE(r1);
+    EXPECT_EQ(r1->marker, first);
+    EXPECT_EQ(r1->bodyEnd, second);
+    const auto r2 = nextRecord(image, r1->bodyEnd);
+    ASSERT_TRUE(r2);
+    EXPECT_EQ(bodyOf(image, *r2), "tail");
+    EXPECT_FALSE(nextRecord(image, r2->bodyEnd));
+    ::munmap(mem, size);
+}
