@@ -25,19 +25,20 @@ public:
             settings.outputFolder += kPathSeparator;
         const OutputFolder& folder = folderFor(settings.outputFolder);
 
+        // Creating the file exclusively is the existence test: a candidate is free exactly
+        // when it could be created, and the naming takes the first free candidate, so the
+        // file claimed here is the one it returns.
+        std::optional<OutputFile> claimed;
         const TakenTest taken = [&](const std::string& name) {
-            return m_knownTaken.contains(name) || isReservedDeviceName(name) || folder.hasEntry(name);
+            if (m_knownTaken.contains(name) || isReservedDeviceName(name))
+                return true;
+            claimed = folder.createExclusive(name);
+            m_knownTaken.insert(name);
+            return !claimed;
         };
-        for (;;) {
-            const ChosenName chosen = nameRecord(body, settings, taken, m_memo, kMaxFileNameBytes);
-            std::optional<OutputFile> file = folder.createExclusive(chosen.fileName);
-            m_knownTaken.insert(chosen.fileName);
-            if (!file)
-                continue; // appeared since it was tested: number on
-            m_host.nameChosen(chosen.baseName, settings.outputFolder);
-            writeBody(folder, chosen.fileName, *file, body);
-            return;
-        }
+        const ChosenName chosen = nameRecord(body, settings, taken, m_memo, kMaxFileNameBytes);
+        m_host.nameChosen(chosen.baseName, settings.outputFolder);
+        writeBody(folder, chosen.fileName, *claimed, body);
     }
 
 private:

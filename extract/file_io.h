@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace carrowin::extract {
 
@@ -31,7 +32,11 @@ class OutputFile {
 public:
     explicit OutputFile(int fd) : m_fd(fd) {}
     OutputFile(OutputFile&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    OutputFile& operator=(OutputFile&&) = delete;
+    OutputFile& operator=(OutputFile&& other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
     ~OutputFile();
 
     // Writes everything or returns the errno of the failure; close reports late errors too.
@@ -52,10 +57,8 @@ public:
 
     const std::string& path() const noexcept { return m_path; }
 
-    // Whether any entry of that name exists: file, folder, link, hidden or not.
-    bool hasEntry(const std::string& name) const;
-
-    // Creates the file only when no entry of that name exists; empty when one does.
+    // Creates the file only when no entry of that name exists (file, folder, link, hidden
+    // or not); empty when one does.
     std::optional<OutputFile> createExclusive(const std::string& name) const;
 
     void remove(const std::string& name) const noexcept;

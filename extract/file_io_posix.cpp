@@ -107,16 +107,6 @@ OutputFolder::~OutputFolder()
         ::close(m_fd);
 }
 
-bool OutputFolder::hasEntry(const std::string& name) const
-{
-    struct stat st{};
-    if (::fstatat(m_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return true;
-    if (errno == ENOENT)
-        return false;
-    throw ExtractError::fromErrno(ErrorKind::Output, "Cannot look for", joinPath(m_path, name), errno);
-}
-
 std::optional<OutputFile> OutputFolder::createExclusive(const std::string& name) const
 {
     const int fd = ::openat(m_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -58,6 +58,7 @@ struct ChosenName {
 // A name whose first "(" ... ")" encloses a decimal number counts on from that number;
 // any other name gets "(1)" appended and that group is counted. A candidate longer than
 // `maxFileNameBytes` is shortened by whole characters in front of the number.
+// Candidates are tested in order and the first one `taken` answers false for is returned.
 ChosenName chooseFreeName(std::string_view baseName, std::string_view extension,
                           const TakenTest& taken, NumberingMemo& memo,
                           std::size_t maxFileNameBytes);

@@ -1,0 +1,119 @@
+// Writes a realistic OE4-layout mailbox for benchmarks and the sample run: varied
+// headers, subjects (replies, punctuation, accented letters, duplicates), sizes,
+// CRLF and LF line ends, some news articles. Optionally the same messages as an mbox.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr std::array kWords{"meeting", "report", "invoice", "holiday", "photos", "budget", "release", "party",
+                            "question", "update", "lunch", "draft", "minutes", "schedule", "offer", "backup",
+                            "caf\xE9", "Gr\xFC\xDF" "e", "na\xEFve", "r\xE9sum\xE9", "\x80" "100", "Stra\xDF" "e"};
+constexpr std::array kPeople{"Ann Baker <ann@example.com>", "Bo Chen <bo@example.org>", "Cleo Diaz <cleo@example.net>",
+                             "Dan Ek <dan@example.com>", "J\xF6rg M\xFCller <joerg@example.de>"};
+constexpr std::array kGroups{"comp.lang.c", "alt.test", "rec.photo.digital", "de.comp.os.misc"};
+
+struct Generator {
+    std::mt19937_64 rng;
+    bool sameSubject = false;
+    bool distinct = false;
+
+    std::size_t pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); }
+
+    std::string subject(std::size_t i)
+    {
+        if (sameSubject)
+            return "Weekly status";
+        if (distinct)
+            return "Status report number " + std::to_string(i);
+        if (pick(10) == 0)
+            return "Re: lunch";
+        std::string s;
+        for (std::size_t w = 0, n = 2 + pick(6); w < n; ++w)
+            s += std::string(w ? " " : "") + kWords[pick(kWords.size())];
+        static constexpr std::array kDecor{"", "", "Re: ", "RE: ", "Fwd: ", "Re: Re: "};
+        static constexpr std::array kTail{"", "", "!", "?", " (2/3)", ": notes_v1.2", " [urgent]"};
+        return std::string(kDecor[pick(kDecor.size())]) + s + kTail[pick(kTail.size())] + " #" + std::to_string(i % 997);
+    }
+
+    std::string message(std::size_t i)
+    {
+        const bool news = pick(8) == 0;
+        const std::string eol = pick(20) == 0 ? "\n" : "\r\n";
+        std::string m;
+        m += "From: " + std::string(kPeople[pick(kPeople.size())]) + eol;
+        if (news)
+            m += "Newsgroups: " + std::string(kGroups[pick(kGroups.size())]) + eol + "Path: news.example.net!not-for-mail" + eol;
+        else
+            m += "To: " + std::string(kPeople[pick(kPeople.size())]) + eol;
+        m += "Subject: " + subject(i) + eol;
+        m += "Date: Mon, " + std::to_string(1 + pick(28)) + " Jun 1998 10:" + std::to_string(10 + pick(50)) + ":00 +0200" + eol;
+        m += "Message-ID: <" + std::to_string(rng()) + "@example.com>" + eol;
+        m += "MIME-Version: 1.0" + eol + "Content-Type: text/plain; charset=\"iso-8859-1\"" + eol;
+        m += "X-Mailer: Mail client 4.72" + eol + eol;
+        // Mostly small messages, a few large ones: 300 bytes to about 60 KB.
+        const std::size_t size = static_cast<std::size_t>(std::exp(std::normal_distribution<double>(8.0, 0.9)(rng)));
+        const std::size_t target = std::min<std::size_t>(std::max<std::size_t>(size, 300), 60000);
+        while (m.size() < target)
+            m += std::string(kWords[pick(kWords.size())]) + (pick(12) == 0 ? eol : " ");
+        return m + eol;
+    }
+};
+
+void putU32(std::string& out, std::uint32_t v)
+{
+    for (int k = 0; k < 4; ++k)
+        out += static_cast<char>((v >> (8 * k)) & 0xFF);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Writes a generated OE4 mailbox", "make-mailbox"};
+    std::size_t count = 20000;
+    std::uint64_t seed = 1;
+    std::uint32_t firstNumber = 1;
+    std::string path;
+    std::string mbox;
+    Generator g;
+    app.add_option("--messages", count, "Number of messages");
+    app.add_option("--seed", seed, "Random seed");
+    app.add_option("--first-number", firstNumber, "Message number of the first record");
+    app.add_flag("--same-subject", g.sameSubject, "Give every message the same subject");
+    app.add_flag("--distinct", g.distinct, "Give every message its own subject");
+    app.add_option("--mbox", mbox, "Also write the messages as an mbox file");
+    app.add_option("MAILBOX", path, "Output file")->required();
+    CLI11_PARSE(app, argc, argv);
+    g.rng.seed(seed);
+
+    std::ofstream out(path, std::ios::binary);
+    std::ofstream mb;
+    if (!mbox.empty())
+        mb.open(mbox, std::ios::binary);
+    std::string header = "JMF6";
+    header.resize(84, '\0');
+    out << header;
+    std::string rec;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string text = g.message(i);
+        const std::size_t padding = (4 - text.size() % 4) % 4 + 4 * g.pick(3);
+        rec.assign("\x00\x7F\x00\x7F", 4);
+        putU32(rec, firstNumber + static_cast<std::uint32_t>(i));
+        putU32(rec, static_cast<std::uint32_t>(16 + text.size() + padding));
+        putU32(rec, static_cast<std::uint32_t>(text.size()));
+        rec += text;
+        rec.append(padding, '\0');
+        out << rec;
+        if (mb)
+            mb << "From MAILER-DAEMON Mon Jun  1 10:00:00 1998\n" << text << "\n";
+    }
+    return out.good() ? 0 : 1;
+}

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Times carrowin-cli against the floor (split at markers, numbered files) and against
+# git mailsplit on the same messages, in one run; then 10,000 same-subject messages
+# against 10,000 distinct subjects. Prints medians of REPS runs and the ratios.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+REPS=${REPS:-5}
+MESSAGES=${MESSAGES:-20000}
+command -v git >/dev/null || { apt-get update -qq && apt-get install -y -qq --no-install-recommends git; }
+bash scripts/setup.sh release >/dev/null
+bin=$PWD/build/release
+# tmpfs by default: on the shared disk, write-back noise swamps the differences.
+default_dir=/tmp; [ -d /dev/shm ] && default_dir=/dev/shm
+work=$(mktemp -d "${BENCH_DIR:-$default_dir}/carrowin-bench.XXXX")
+trap 'rm -rf "$work"' EXIT
+
+"$bin/bench/make-mailbox" --messages "$MESSAGES" --seed 1 --mbox "$work/m.mbox" "$work/m.mbx"
+"$bin/bench/make-mailbox" --messages 10000 --seed 2 --same-subject "$work/same.mbx"
+"$bin/bench/make-mailbox" --messages 10000 --seed 2 --distinct "$work/distinct.mbx"
+echo "mailbox: $MESSAGES messages, $(du -m "$work/m.mbx" | cut -f1) MB"
+
+# time_one NAME COMMAND...: runs COMMAND with an empty $work/out, prints seconds.
+time_one() {
+  rm -rf "$work/out"; mkdir "$work/out"; sync
+  local t0 t1
+  t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N)
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
+}
+median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+declare -A times
+names=(cli floor mailsplit same distinct)
+for ((r = 0; r < REPS; r++)); do
+  times[cli]+="$(time_one "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/m.mbx")"$'\n'
+  times[floor]+="$(time_one "$bin/bench/floor-split" "$work/m.mbx" "$work/out")"$'\n'
+  times[mailsplit]+="$(time_one git mailsplit -o"$work/out" "$work/m.mbox")"$'\n'
+  times[same]+="$(time_one "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/same.mbx")"$'\n'
+  times[distinct]+="$(time_one "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/distinct.mbx")"$'\n'
+  if [ -x "$bin/bench/window-bench" ]; then
+    times[window]+="$(time_one env QT_QPA_PLATFORM=offscreen "$bin/bench/window-bench" "$work/m.mbx" "$work/out")"$'\n'
+  fi
+done
+[ -n "${times[window]:-}" ] && names+=(window)
+declare -A med
+for n in "${names[@]}"; do
+  med[$n]=$(printf '%s' "${times[$n]}" | sed '/^$/d' | median)
+  printf '%-10s %.3f s (median of %d)\n' "$n" "${med[$n]}" "$REPS"
+done
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", a / b }'; }
+echo "carrowin-cli / floor:          $(ratio "${med[cli]}" "${med[floor]}")"
+echo "carrowin-cli / git mailsplit:  $(ratio "${med[cli]}" "${med[mailsplit]}")"
+echo "same subject / distinct:       $(ratio "${med[same]}" "${med[distinct]}")"
+[ -n "${med[window]:-}" ] && echo "window / carrowin-cli:         $(ratio "${med[window]}" "${med[cli]}")"
+exit 0

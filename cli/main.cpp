@@ -1,0 +1,132 @@
+// carrowin-cli: splits OE4 mailboxes into one file per message, named as the window
+// names them.
+#include "errors.h"
+#include "extraction_run.h"
+#include "progress_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onInterrupt(int) { g_interrupted = 1; }
+
+void installInterruptHandler()
+{
+    struct sigaction sa{};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+struct Options {
+    std::optional<std::string> prefix;
+    bool keepRe = false;
+    std::string output = ".";
+    bool quiet = false;
+    std::vector<std::string> mailboxes;
+};
+
+// The settings a run starts from; the working name then carries over record by record.
+class CliHost : public carrowin::extract::RunHost {
+public:
+    CliHost(const Options& o, carrowin::cli::ProgressLine* progress)
+        : m_settings{!o.prefix, !o.keepRe, o.prefix.value_or(""), o.output}, m_progress(progress)
+    {
+    }
+    bool cancelRequested() override { return g_interrupted != 0; }
+    carrowin::extract::NamingSettings currentSettings() override { return m_settings; }
+    void nameChosen(const std::string& workingName, const std::string& outputFolder) override
+    {
+        m_settings.workingName = workingName;
+        m_settings.outputFolder = outputFolder;
+    }
+    void fileWritten(const carrowin::extract::Progress& p) override
+    {
+        if (m_progress)
+            m_progress->update(p);
+    }
+
+private:
+    carrowin::extract::NamingSettings m_settings;
+    carrowin::cli::ProgressLine* m_progress;
+};
+
+void prepareOutputFolder(const std::string& dir)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec)
+        throw carrowin::extract::ExtractError(carrowin::extract::ErrorKind::Output, dir,
+                                              "Cannot create the output folder \"" + dir + "\": " + ec.message());
+}
+
+// Exit status 0, 1 or 130 for one mailbox.
+int extractOne(const Options& o, const std::string& mailbox)
+{
+    using namespace carrowin;
+    const bool showProgress = !o.quiet && ::isatty(STDERR_FILENO);
+    cli::ProgressLine progress(stderr, mailbox);
+    CliHost host(o, showProgress ? &progress : nullptr);
+    try {
+        const extract::RunSummary s = extract::runExtraction(mailbox, host);
+        progress.clear();
+        std::cout << s.filesWritten << " messages written to " << o.output << std::endl;
+        return s.ending == extract::RunEnding::Cancelled ? 130 : 0;
+    } catch (const extract::ExtractError& e) {
+        progress.clear();
+        std::cerr << "carrowin-cli: " << e.what() << std::endl;
+        return 1;
+    }
+}
+
+int run(const Options& o)
+{
+    try {
+        prepareOutputFolder(o.output);
+    } catch (const carrowin::extract::ExtractError& e) {
+        std::cerr << "carrowin-cli: " << e.what() << std::endl;
+        return 1;
+    }
+    int status = 0;
+    for (const auto& mailbox : o.mailboxes) {
+        const int rc = extractOne(o, mailbox);
+        if (rc == 130) {
+            std::cerr << "carrowin-cli: interrupted; the files written so far are kept" << std::endl;
+            return 130;
+        }
+        status = std::max(status, rc);
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Splits OE4 mailboxes (*.mbx) into one file per message: .eml for mail, .nws for news,\n"
+                 "named after the Subject line (default) or after a prefix.",
+                 "carrowin-cli"};
+    Options o;
+    app.add_option("--prefix", o.prefix, "Name the files TEXT, TEXT(1), TEXT(2)... instead of by subject")
+        ->type_name("TEXT");
+    app.add_flag("--keep-re", o.keepRe, "Keep a leading \"Re:\" of the subject in the file name");
+    app.add_option("-o,--output", o.output, "Output folder, created when missing (default: current folder)")
+        ->type_name("DIR");
+    app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
+    app.add_option("MAILBOX", o.mailboxes, "Mailbox files to split, one run each")->required();
+    app.set_version_flag("--version", "carrowin-cli 2.11");
+    CLI11_PARSE(app, argc, argv);
+
+    installInterruptHandler();
+    return run(o);
+}

@@ -1,0 +1,165 @@
+#include "mailbox_builder.h"
+#include "progress_line.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace t = carrowin::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliRun {
+public:
+    // Starts carrowin-cli in `cwd` with stdout and stderr going to files.
+    CliRun(const std::vector<std::string>& args, const fs::path& cwd) : m_logs()
+    {
+        std::vector<char*> argv;
+        std::string exe = CARROWIN_CLI_PATH;
+        argv.push_back(exe.data());
+        std::vector<std::string> copy = args;
+        for (auto& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string outPath = (m_logs / "out").string();
+        const std::string errPath = (m_logs / "err").string();
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::chdir(cwd.c_str());
+            ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    void interrupt() { ::kill(m_pid, SIGINT); }
+    Outcome wait()
+    {
+        int st = 0;
+        ::waitpid(m_pid, &st, 0);
+        return {WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st), t::readFile(m_logs / "out"),
+                t::readFile(m_logs / "err")};
+    }
+
+private:
+    t::TempDir m_logs;
+    pid_t m_pid = -1;
+};
+
+Outcome runCli(const std::vector<std::string>& args, const fs::path& cwd)
+{
+    return CliRun(args, cwd).wait();
+}
+
+class Cli : public ::testing::Test {
+protected:
+    t::TempDir dir;
+};
+
+} // namespace
+
+TEST_F(Cli, SplitsIntoTheCurrentFolderBySubject)
+{
+    t::writeFile(dir / "Inbox.mbx", t::mailbox({t::mail("Re: Hello, world!"), t::mail("Hello world"),
+                                                 "Newsgroups: alt.test\r\nSubject: News\r\n\r\nx"}));
+    const Outcome r = runCli({"Inbox.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 messages written to .\n");
+    EXPECT_EQ(r.err, "") << "no progress when stderr is not a terminal";
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"Hello world(1).eml", "Hello world.eml", "Inbox.mbx", "News.nws"}));
+}
+
+TEST_F(Cli, PrefixStartsAgainForEveryMailboxAndKeepReKeepsIt)
+{
+    t::writeFile(dir / "a.mbx", t::mailbox({t::mail("x"), t::mail("y")}));
+    t::writeFile(dir / "b.mbx", t::mailbox({t::mail("z")}));
+    Outcome r = runCli({"--prefix", "Mail", "-o", "out/deep", "a.mbx", "b.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 messages written to out/deep\n1 messages written to out/deep\n");
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir / "out/deep"))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Mail(1).eml", "Mail(2).eml", "Mail.eml"}));
+
+    t::writeFile(dir / "re.mbx", t::mailbox({t::mail("Re: Hi")}));
+    r = runCli({"--keep-re", "-q", "-o", "kept", "re.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir / "kept/Re Hi.eml"));
+}
+
+TEST_F(Cli, FailureNamesTheFileAndTheReason)
+{
+    t::writeFile(dir / "text.mbx", "plain text, no mailbox\n");
+    t::writeFile(dir / "good.mbx", t::mailbox({t::mail("fine")}));
+    const Outcome r = runCli({"-o", "out", "missing.mbx", "text.mbx", "good.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("missing.mbx\": No such file or directory"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"text.mbx\" is not an OE4 mailbox"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "1 messages written to out\n");
+    EXPECT_FALSE(fs::exists(dir / "missing.mbx"));
+}
+
+TEST_F(Cli, RefusesAPrefixThatNamesAFolder)
+{
+    t::writeFile(dir / "a.mbx", t::mailbox({t::mail("x")}));
+    const Outcome r = runCli({"--prefix", "../up", "-o", "out", "a.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("../up"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+TEST_F(Cli, HelpAndVersionAndUsageErrors)
+{
+    Outcome r = runCli({"--help"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("--prefix"), std::string::npos);
+    r = runCli({"--version"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("2.11"), std::string::npos);
+    r = runCli({}, dir.path());
+    EXPECT_NE(r.status, 0);
+}
+
+TEST_F(Cli, InterruptStopsBeforeTheNextMessageAndKeepsCompleteFiles)
+{
+    std::vector<std::string> messages;
+    const std::string text(2000, 'x');
+    for (int i = 0; i < 40000; ++i)
+        messages.push_back(t::mail("Message " + std::to_string(i), text));
+    t::writeFile(dir / "big.mbx", t::mailbox(messages));
+    fs::create_directory(dir / "out");
+    CliRun run({"-o", "out", "big.mbx"}, dir.path());
+    while (fs::is_empty(dir / "out"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    run.interrupt();
+    const Outcome r = run.wait();
+    EXPECT_EQ(r.status, 130) << r.err;
+    std::size_t count = 0;
+    for (const auto& e : fs::directory_iterator(dir / "out")) {
+        const std::string name = e.path().stem().string(); // "Message N"
+        const int n = std::stoi(name.substr(8));
+        std::string expected = t::mail("Message " + std::to_string(n), text);
+        expected.resize(expected.size() + (4 - expected.size() % 4) % 4, '\0');
+        EXPECT_EQ(t::readFile(e.path()), expected) << name;
+        ++count;
+    }
+    EXPECT_LT(count, messages.size());
+}
+
+TEST(ProgressLine, ShowsMessagesBytesAndRate)
+{
+    const std::string s = carrowin::cli::ProgressLine::format("Inbox.mbx", {12, 3 * 1048576, 10 * 1048576}, 2.0);
+    EXPECT_EQ(s, "Inbox.mbx: 12 messages, 3.0 of 10.0 MiB, 1.5 MiB/s");
+}

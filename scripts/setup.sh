@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building and testing Carrowin needs on Debian 12, then configures and
+# builds the given preset (default: release).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${1:-release}
+
+packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
+          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -- -j"$(nproc)"
