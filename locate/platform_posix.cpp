@@ -1,0 +1,13 @@
+#include "platform.h"
+
+namespace carrowin::locate {
+
+const char kSeparator = '/';
+
+bool isHidden(const std::filesystem::directory_entry& entry)
+{
+    const auto name = entry.path().filename().native();
+    return !name.empty() && name.front() == '.';
+}
+
+} // namespace carrowin::locate
