@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 preset=${1:-release}
 
 packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,0 +1,12 @@
+#include "form1.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Carrowin"));
+    Form1 form;
+    form.Form_Load();
+    return QApplication::exec();
+}

@@ -1,0 +1,585 @@
+#include "form1.h"
+#include "mailbox_builder.h"
+#include "message_boxes.h"
+#include "module1.h"
+#include "three_state_check_box.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace t = carrowin::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Box {
+    QString text;
+    MessageBoxes::Kind kind;
+    bool windowVisible;
+};
+
+// A user's store in a fake Wine prefix, and a place for output.
+class Fixture {
+public:
+    Fixture()
+    {
+        fs::create_directories(mail());
+        fs::create_directories(out());
+        fs::create_directories(dir / "wine");
+        t::writeFile(dir / "wine/user.reg", "WINE REGISTRY Version 2\n\n[Software\\\\Microsoft\\\\Outlook Express] 1\n"
+                                            "\"Store Root\"=\"" + (dir / "store").string() + "\"\n");
+        qputenv("WINEPREFIX", QByteArray::fromStdString((dir / "wine").string()));
+        MessageBoxes::setAnswerer([this](const QString& text, MessageBoxes::Kind kind) {
+            boxes.push_back({text, kind, Module1::Form1Ref && Module1::Form1Ref->isVisible()});
+            if (onBox)
+                onBox();
+        });
+    }
+    ~Fixture() { MessageBoxes::setAnswerer(nullptr); }
+
+    fs::path mail() const { return dir / "store/mail"; }
+    fs::path out() const { return dir / "out"; }
+    void mailbox(const std::string& name, const std::vector<std::string>& messages)
+    {
+        t::writeFile(mail() / name, t::mailbox(messages));
+    }
+
+    t::TempDir dir;
+    std::vector<Box> boxes;
+    std::function<void()> onBox;
+};
+
+template <typename W = QWidget>
+W* control(Form1& form, const char* name)
+{
+    W* w = form.findChild<W*>(QString::fromLatin1(name));
+    if (w == nullptr)
+        qFatal("no control %s", name);
+    return w;
+}
+
+QString text(Form1& f, const char* name)
+{
+    if (auto* c = f.findChild<QComboBox*>(QString::fromLatin1(name)))
+        return c->currentText();
+    if (auto* l = f.findChild<QLineEdit*>(QString::fromLatin1(name)))
+        return l->text();
+    return control<QLabel>(f, name)->text();
+}
+
+QStringList strings(std::initializer_list<const char*> list)
+{
+    QStringList l;
+    for (const char* s : list)
+        l << QString::fromUtf8(s);
+    return l;
+}
+
+QStringList items(QComboBox* box)
+{
+    QStringList l;
+    for (int i = 0; i < box->count(); ++i)
+        l << box->itemText(i);
+    return l;
+}
+
+std::vector<std::string> messages(int n, const std::string& subject = "Message")
+{
+    std::vector<std::string> m;
+    for (int i = 0; i < n; ++i)
+        m.push_back(t::mail(subject + " " + std::to_string(i)));
+    return m;
+}
+
+void expectIdle(Form1& f)
+{
+    QVERIFY(!control(f, "Command1")->isVisible());
+    QVERIFY(!control(f, "Label1")->isVisible());
+    QVERIFY(!control(f, "prog1")->isVisible());
+    QVERIFY(control(f, "cmdx1")->isVisible());
+    QCOMPARE(f.cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(text(f, "fpref1"), QStringLiteral("File"));
+    QVERIFY(!f.isRunning());
+}
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void stateAfterLoad();
+    void loadWithoutStoreReportsFirstAndOpensEmpty();
+    void modeSwitching();
+    void fullRun();
+    void cancelDuringRun();
+    void closingDuringRunEndsIt();
+    void secondExtractIsImpossibleDuringRun();
+    void errorsEndIdleWithAMessage();
+    void settingsChangedDuringRunApplyFromNextRecord();
+    void geometryFontsAndColours();
+    void tabOrderTooltipsAndAccessKeys();
+    void mailboxListIsSortedAndInboxChosen();
+    void keyStrokeAndFocusLossRebuild();
+    void emptyOrFileFolderText();
+    void screenshot();
+};
+
+void Form1Test::stateAfterLoad()
+{
+    Fixture fx;
+    fx.mailbox("Sent.mbx", messages(1));
+    fx.mailbox("Inbox.mbx", messages(1));
+    fx.mailbox("Archive.mbx", messages(1));
+    Module1::CancelRequested = Module1::True;
+    Form1 f;
+    f.Form_Load();
+    QVERIFY(fx.boxes.empty());
+    QVERIFY(f.isVisible());
+    QCOMPARE(Module1::CancelRequested, Module1::False);
+    const QString folder = QString::fromStdString((fx.dir / "store").string() + "/mail/");
+    QCOMPARE(items(control<QComboBox>(f, "inpth1")), QStringList{folder});
+    QCOMPARE(text(f, "inpth1"), folder);
+    QCOMPARE(items(control<QComboBox>(f, "infil1")), strings({"Archive.mbx", "Inbox.mbx", "Sent.mbx"}));
+    QCOMPARE(text(f, "infil1"), QStringLiteral("Inbox.mbx"));
+    QVERIFY(control<QRadioButton>(f, "sopt1")->isChecked());
+    QVERIFY(!control<QRadioButton>(f, "sopt2")->isChecked());
+    QCOMPARE(control<ThreeStateCheckBox>(f, "Check1")->value(), 1);
+    QVERIFY(control(f, "fpref1")->isEnabled());
+    QCOMPARE(text(f, "fpref1"), QStringLiteral("File"));
+    QCOMPARE(text(f, "outpth1"), QDir::toNativeSeparators(QDir::currentPath()));
+    QVERIFY(control(f, "cmdx1")->isVisible());
+    QVERIFY(!control(f, "Command1")->isVisible());
+    QVERIFY(!control(f, "Label1")->isVisible());
+    QVERIFY(!control(f, "prog1")->isVisible());
+    QCOMPARE(f.windowTitle(), QStringLiteral("Carrowin -- For OE4 messages--ver. 2.11"));
+    const QRect screen = f.screen()->availableGeometry();
+    QVERIFY(qAbs(f.geometry().center().x() - screen.center().x()) <= 1);
+    QVERIFY(qAbs(f.geometry().center().y() - screen.center().y()) <= 1);
+}
+
+void Form1Test::loadWithoutStoreReportsFirstAndOpensEmpty()
+{
+    Fixture fx;
+    qputenv("WINEPREFIX", QByteArray::fromStdString((fx.dir / "no-prefix").string()));
+    Form1 f;
+    f.Form_Load();
+    QCOMPARE(fx.boxes.size(), std::size_t{1});
+    QCOMPARE(fx.boxes[0].text, QStringLiteral("Registry read error 2"));
+    QVERIFY(fx.boxes[0].kind == MessageBoxes::Kind::Plain);
+    QVERIFY(!fx.boxes[0].windowVisible);
+    QVERIFY(f.isVisible());
+    QCOMPARE(control<QComboBox>(f, "inpth1")->count(), 0);
+    QCOMPARE(text(f, "inpth1"), QString());
+    QCOMPARE(control<QComboBox>(f, "infil1")->count(), 0);
+    QVERIFY(control(f, "cmdx1")->isVisible());
+}
+
+void Form1Test::modeSwitching()
+{
+    Fixture fx;
+    Form1 f;
+    f.Form_Load();
+    auto* check = control<ThreeStateCheckBox>(f, "Check1");
+    auto* prefix = control<QLineEdit>(f, "fpref1");
+    QTest::mouseClick(control(f, "sopt2"), Qt::LeftButton, {}, QPoint(8, 8));
+    QCOMPARE(check->value(), 2);
+    QVERIFY(prefix->isEnabled());
+    QVERIFY(!control<QRadioButton>(f, "sopt1")->isChecked());
+    prefix->setText(QStringLiteral("Mine"));
+    QTest::mouseClick(control(f, "sopt1"), Qt::LeftButton, {}, QPoint(8, 8));
+    QCOMPARE(check->value(), 1);
+    QVERIFY(!prefix->isEnabled());
+    QCOMPARE(prefix->text(), QStringLiteral("Mine"));
+    // The user's choice holds until the next switch, which checks the box again.
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(8, 8));
+    QCOMPARE(check->value(), 0);
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(8, 8));
+    QCOMPARE(check->value(), 1);
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(8, 8));
+    f.sopt1_Click();
+    QCOMPARE(check->value(), 1);
+}
+
+void Form1Test::fullRun()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", {t::mail("Re: Lunch"), t::mail("Lunch"), "Newsgroups: alt.x\r\nSubject: News\r\n\r\nx"});
+    Form1 f;
+    f.Form_Load();
+    control<QLineEdit>(f, "outpth1")->setText(QString::fromStdString(fx.out().string()));
+    bool checked = false;
+    fx.onBox = [&] {
+        // The message comes while the hourglass and the counter are still on.
+        QCOMPARE(f.cursor().shape(), Qt::WaitCursor);
+        QVERIFY(control(f, "prog1")->isVisible());
+        QCOMPARE(text(f, "prog1"), QStringLiteral("File 3"));
+        checked = true;
+    };
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QVERIFY(checked);
+    QCOMPARE(fx.boxes.size(), std::size_t{1});
+    QCOMPARE(fx.boxes[0].text, QStringLiteral("Extraction Complete"));
+    QVERIFY(fx.boxes[0].kind == MessageBoxes::Kind::Plain);
+    expectIdle(f);
+    QCOMPARE(text(f, "outpth1"), QString::fromStdString(fx.out().string() + "/"));
+    QVERIFY(fs::exists(fx.out() / "Lunch.eml"));
+    QVERIFY(fs::exists(fx.out() / "Lunch(1).eml"));
+    QVERIFY(fs::exists(fx.out() / "News.nws"));
+    QCOMPARE(t::readFile(fx.out() / "News.nws").substr(0, 10), std::string("Newsgroups"));
+}
+
+void Form1Test::cancelDuringRun()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(50));
+    Form1 f;
+    f.Form_Load();
+    control<QLineEdit>(f, "outpth1")->setText(QString::fromStdString(fx.out().string()));
+    QTimer::singleShot(0, control<QPushButton>(f, "Command1"), &QPushButton::click);
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QVERIFY(fx.boxes.empty());
+    expectIdle(f);
+    QCOMPARE(Module1::CancelRequested, Module1::True);
+    const auto written = std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator());
+    QVERIFY(written >= 1 && written < 50);
+    // The next run starts uncancelled and finishes.
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QCOMPARE(fx.boxes.size(), std::size_t{1});
+    QCOMPARE(std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator()), written + 50);
+}
+
+void Form1Test::closingDuringRunEndsIt()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(50));
+    auto f = std::make_unique<Form1>();
+    f->Form_Load();
+    control<QLineEdit>(*f, "outpth1")->setText(QString::fromStdString(fx.out().string()));
+    QTimer::singleShot(0, f.get(), &QWidget::close);
+    QTest::mouseClick(control(*f, "cmdx1"), Qt::LeftButton);
+    QVERIFY(fx.boxes.empty());
+    QVERIFY(!f->isVisible());
+    QVERIFY(!f->isRunning());
+    QVERIFY(Module1::Form1Ref.isNull());
+    QCOMPARE(Module1::CancelRequested, Module1::True);
+    const auto written = std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator());
+    QVERIFY(written >= 1 && written < 50);
+}
+
+void Form1Test::secondExtractIsImpossibleDuringRun()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(30, "First"));
+    Form1 f;
+    f.Form_Load();
+    control<QLineEdit>(f, "outpth1")->setText(QString::fromStdString(fx.out().string()));
+    bool checked = false;
+    QTimer::singleShot(0, &f, [&] {
+        auto* folder = control<QComboBox>(f, "inpth1");
+        folder->setEditText(folder->currentText()); // no change: no rebuild
+        f.inpth1_LostFocus();                        // rebuilds the list, finds Inbox.mbx
+        QVERIFY(!control(f, "cmdx1")->isVisible());
+        f.cmdx1_Click(); // must not start a second run inside the first
+        QTest::keyClick(f.windowHandle(), Qt::Key_E, Qt::AltModifier);
+        checked = true;
+    });
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QVERIFY(checked);
+    QCOMPARE(fx.boxes.size(), std::size_t{1});
+    QCOMPARE(std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator()), 30);
+    expectIdle(f);
+}
+
+void Form1Test::errorsEndIdleWithAMessage()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(2));
+    Form1 f;
+    f.Form_Load();
+    control<QLineEdit>(f, "outpth1")->setText(QString::fromStdString(fx.out().string()));
+    control<QComboBox>(f, "infil1")->setEditText(QStringLiteral("Nope.mbx"));
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QCOMPARE(fx.boxes.size(), std::size_t{1});
+    QVERIFY(fx.boxes[0].text.contains(QStringLiteral("Nope.mbx")));
+    QVERIFY(fx.boxes[0].text.contains(QStringLiteral("No such file or directory")));
+    QVERIFY(fx.boxes[0].kind == MessageBoxes::Kind::Error);
+    QVERIFY(!fs::exists(fx.mail() / "Nope.mbx"));
+    expectIdle(f);
+
+    control<QComboBox>(f, "infil1")->setEditText(QStringLiteral("Inbox.mbx"));
+    control<QLineEdit>(f, "outpth1")->setText(QString::fromStdString((fx.dir / "missing").string()));
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QCOMPARE(fx.boxes.size(), std::size_t{2});
+    QVERIFY(fx.boxes[1].text.contains(QStringLiteral("missing")));
+    expectIdle(f);
+
+    control<QLineEdit>(f, "outpth1")->clear();
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QCOMPARE(fx.boxes.size(), std::size_t{3});
+    QVERIFY(fx.boxes[2].text.contains(QStringLiteral("output folder")));
+    control<QComboBox>(f, "inpth1")->setEditText(QString());
+    control<QComboBox>(f, "infil1")->setEditText(QStringLiteral("Inbox.mbx"));
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QCOMPARE(fx.boxes.size(), std::size_t{4});
+    QVERIFY(fx.boxes[3].text.contains(QStringLiteral("input folder")));
+    expectIdle(f);
+}
+
+void Form1Test::settingsChangedDuringRunApplyFromNextRecord()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(3, "Subject"));
+    Form1 f;
+    f.Form_Load();
+    control<QLineEdit>(f, "outpth1")->setText(QString::fromStdString(fx.out().string()));
+    QTimer::singleShot(0, &f, [&] {
+        QTest::mouseClick(control(f, "sopt2"), Qt::LeftButton, {}, QPoint(8, 8));
+        auto* prefix = control<QLineEdit>(f, "fpref1");
+        prefix->selectAll();
+        QTest::keyClicks(prefix, QStringLiteral("Typed"));
+    });
+    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    QVERIFY(fs::exists(fx.out() / "Subject 0.eml"));
+    QVERIFY(fs::exists(fx.out() / "Typed.eml"));
+    QVERIFY(fs::exists(fx.out() / "Typed(1).eml"));
+    QCOMPARE(text(f, "fpref1"), QStringLiteral("File"));
+}
+
+void Form1Test::geometryFontsAndColours()
+{
+    Fixture fx;
+    Form1 f;
+    struct Place {
+        const char* name;
+        int left, top, width, height;
+    };
+    // Twips, as the layout gives them; 15 twips make a pixel at 96 dpi.
+    const Place places[] = {
+        {"Label2", 468, 36, 804, 372},      {"Frame2", 1044, 432, 3792, 1416}, {"sopt1", 180, 324, 3036, 336},
+        {"Check1", 1800, 360, 1695, 255},   {"sopt2", 180, 720, 3360, 264},    {"fpref1", 612, 1008, 3072, 324},
+        {"Label3", 468, 1908, 804, 372},    {"Label4", 72, 2304, 696, 264},    {"Label5", 1920, 2340, 2400, 225},
+        {"inpth1", 324, 2628, 5664, 288},   {"Label6", 108, 3024, 696, 264},   {"infil1", 324, 3348, 5664, 288},
+        {"Label7", 468, 3780, 804, 372},    {"Label8", 72, 4140, 696, 264},    {"outpth1", 324, 4464, 5664, 288},
+        {"cmdx1", 3996, 5040, 1596, 480},   {"Label1", 288, 5148, 1560, 300},  {"prog1", 756, 5652, 1848, 408},
+        {"Command1", 3996, 5652, 1596, 480}};
+    const auto px = [](int twips) { return qRound(twips / 15.0); };
+    for (const Place& p : places) {
+        const QRect g = control(f, p.name)->geometry();
+        QVERIFY2(g == QRect(px(p.left), px(p.top), px(p.width), px(p.height)), p.name);
+    }
+    QCOMPARE(f.size(), QSize(405, 429));
+    QCOMPARE(f.minimumSize(), f.maximumSize());
+    QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(f.windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(f.windowFlags() & Qt::WindowCloseButtonHint);
+    QCOMPARE(control(f, "Frame2")->findChildren<QRadioButton*>().size(), 2);
+    QCOMPARE(control(f, "Check1")->parentWidget(), control(f, "Frame2"));
+    QCOMPARE(control(f, "fpref1")->parentWidget(), control(f, "Frame2"));
+
+    f.ensurePolished();
+    for (const char* n : {"cmdx1", "sopt1", "fpref1", "Label4"})
+        QCOMPARE(control(f, n)->font().pointSizeF(), 9.75);
+    for (const char* n : {"inpth1", "infil1", "outpth1", "Label5"})
+        QCOMPARE(control(f, n)->font().pointSizeF(), 8.25);
+    for (const char* n : {"Label2", "Label3", "Label7", "prog1"})
+        QCOMPARE(control(f, n)->font().pointSizeF(), 12.0);
+    QCOMPARE(control(f, "Label2")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(control(f, "Label3")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(control(f, "Label7")->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    QCOMPARE(control(f, "prog1")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    for (const char* n : {"Line1", "Line2", "Line3", "Line4", "Line5", "Line6"})
+        QCOMPARE(control(f, n)->height(), 3);
+    QCOMPARE(control(f, "Line1")->geometry(), QRect(89, 13, 309, 3));
+    QCOMPARE(control(f, "Line6")->geometry(), QRect(89, 263, 309, 3));
+    QCOMPARE(f.windowIcon().availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
+    // Creation state, before Form_Load.
+    QVERIFY(control<QRadioButton>(f, "sopt2")->isChecked());
+    QCOMPARE(control<ThreeStateCheckBox>(f, "Check1")->value(), 0);
+    QVERIFY(!control(f, "fpref1")->isEnabled());
+    QVERIFY(control(f, "prog1")->isHidden());
+    QVERIFY(!control(f, "Command1")->isHidden());
+    // Check1 lies on top of sopt1 where they overlap.
+    const QPoint overlap = control(f, "Check1")->geometry().center();
+    QCOMPARE(control(f, "Frame2")->childAt(overlap), control(f, "Check1"));
+}
+
+void Form1Test::tabOrderTooltipsAndAccessKeys()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(40));
+    Form1 f;
+    f.Form_Load();
+    control<QLineEdit>(f, "outpth1")->setText(QString::fromStdString(fx.out().string()));
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    QStringList order;
+    QWidget* w = control(f, "sopt1");
+    for (int i = 0; i < 9; ++i, w = w->nextInFocusChain()) {
+        while (w->focusPolicy() == Qt::NoFocus || qobject_cast<QComboBox*>(w->parentWidget()) != nullptr)
+            w = w->nextInFocusChain();
+        order << w->objectName();
+    }
+    QCOMPARE(order, strings({"sopt1", "sopt2", "fpref1", "inpth1", "infil1", "outpth1", "cmdx1", "Command1", "Check1"}));
+
+    const std::pair<const char*, const char*> tips[] = {
+        {"sopt1", "Select to name Output files by message Subject"},
+        {"Check1", "Select to remove Re from replies to same Subject"},
+        {"sopt2", "Select to name files by Prefix below"},
+        {"fpref1", "Type in value to use for File Prefix"},
+        {"inpth1", "Set Directory Path to DBX files"},
+        {"infil1", "Select DBX file to Extract"},
+        {"outpth1", "Type or Paste in Path for Output files or use current"},
+        {"cmdx1", "Click to begin file extraction!"},
+        {"Command1", ""}, {"Label2", ""}, {"Label5", ""}, {"Frame2", ""}, {"prog1", ""}};
+    for (const auto& [name, tip] : tips)
+        QCOMPARE(control(f, name)->toolTip(), QString::fromUtf8(tip));
+
+    // Access keys press their buttons after the button's short press animation. Before
+    // Form_Load, Cancel is still shown as created.
+    {
+        Form1 created;
+        created.show();
+        QVERIFY(QTest::qWaitForWindowActive(&created));
+        Module1::CancelRequested = Module1::False;
+        QTest::keyClick(created.windowHandle(), Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(Module1::CancelRequested, Module1::True);
+        Module1::CancelRequested = Module1::False;
+        QTest::keyClick(created.windowHandle(), Qt::Key_Escape);
+        QCOMPARE(Module1::CancelRequested, Module1::True);
+    }
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    // Alt+E starts a run, and Esc during it cancels.
+    QTimer pressEsc;
+    connect(&pressEsc, &QTimer::timeout, &f, [&] {
+        if (f.isRunning()) {
+            pressEsc.stop();
+            QTest::keyClick(f.windowHandle(), Qt::Key_Escape);
+        }
+    });
+    pressEsc.start(0);
+    QTest::keyClick(f.windowHandle(), Qt::Key_E, Qt::AltModifier);
+    const auto written = [&] { return std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator()); };
+    QTRY_VERIFY(written() > 0 && !f.isRunning());
+    QVERIFY(written() < 40);
+    QVERIFY(fx.boxes.empty()); // cancelled, so no message
+    expectIdle(f);
+}
+
+void Form1Test::mailboxListIsSortedAndInboxChosen()
+{
+    Fixture fx;
+    for (const char* n : {"sent.mbx", "INBOX.MBX", "Archive.mbx", ".Hidden.mbx"})
+        fx.mailbox(n, messages(1));
+    fs::create_directory(fx.mail() / "Old.mbx");
+    Form1 f;
+    f.Form_Load();
+    QCOMPARE(items(control<QComboBox>(f, "infil1")), strings({"Archive.mbx", "INBOX.MBX", "sent.mbx"}));
+    QCOMPARE(text(f, "infil1"), QStringLiteral("INBOX.MBX"));
+
+    fs::remove(fx.mail() / "INBOX.MBX");
+    fs::remove(fx.mail() / "Archive.mbx");
+    f.inpth1_Click();
+    QCOMPARE(text(f, "infil1"), QStringLiteral("sent.mbx"));
+    QVERIFY(control(f, "cmdx1")->isVisible());
+}
+
+void Form1Test::keyStrokeAndFocusLossRebuild()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(1));
+    fx.mailbox("Sent.mbx", messages(1));
+    Form1 f;
+    f.Form_Load();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    auto* folder = control<QComboBox>(f, "inpth1");
+    auto* box = control<QComboBox>(f, "infil1");
+    const QString path = folder->currentText();
+
+    // Typing: each character rebuilds from the partial text (hiding Extract), and the key
+    // release rebuilds again once the text names an existing folder.
+    folder->setFocus();
+    folder->lineEdit()->setText(path.left(path.size() - 2)); // ".../mai"
+    QCOMPARE(box->count(), 0);
+    QVERIFY(!control(f, "cmdx1")->isVisible());
+    folder->lineEdit()->end(false);
+    QTest::keyClick(folder->lineEdit(), 'l');
+    QTest::keyClick(folder->lineEdit(), '/');
+    QCOMPARE(text(f, "inpth1"), path);
+    QCOMPARE(text(f, "infil1"), QStringLiteral("Inbox.mbx"));
+    QVERIFY(control(f, "cmdx1")->isVisible());
+
+    // A key that changes nothing still rebuilds, resetting the user's choice.
+    box->setCurrentIndex(box->findText(QStringLiteral("Sent.mbx")));
+    QCOMPARE(text(f, "infil1"), QStringLiteral("Sent.mbx"));
+    QTest::keyClick(folder->lineEdit(), Qt::Key_Shift);
+    QCOMPARE(text(f, "infil1"), QStringLiteral("Inbox.mbx"));
+
+    // Leaving the folder box rebuilds too.
+    box->setCurrentIndex(box->findText(QStringLiteral("Sent.mbx")));
+    control(f, "outpth1")->setFocus();
+    QCOMPARE(text(f, "infil1"), QStringLiteral("Inbox.mbx"));
+    // Picking or typing in infil1 changes only its text, and Extract keeps its visibility.
+    box->setEditText(QString());
+    QVERIFY(control(f, "cmdx1")->isVisible());
+}
+
+void Form1Test::emptyOrFileFolderText()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(1));
+    Form1 f;
+    f.Form_Load();
+    auto* folder = control<QComboBox>(f, "inpth1");
+    // Emptying the folder empties the list; Extract keeps its visibility.
+    folder->setEditText(QString());
+    QCOMPARE(control<QComboBox>(f, "infil1")->count(), 0);
+    QCOMPARE(text(f, "infil1"), QString());
+    QVERIFY(control(f, "cmdx1")->isVisible());
+    // A folder without mailboxes, or an ordinary file, lists nothing and hides Extract.
+    folder->setEditText(QString::fromStdString((fx.mail() / "Inbox.mbx").string()));
+    f.inpth1_LostFocus();
+    QCOMPARE(control<QComboBox>(f, "infil1")->count(), 0);
+    QVERIFY(!control(f, "cmdx1")->isVisible());
+    // With and without the trailing separator the same list.
+    folder->setEditText(QString::fromStdString(fx.mail().string()));
+    QCOMPARE(text(f, "infil1"), QStringLiteral("Inbox.mbx"));
+    QVERIFY(control(f, "cmdx1")->isVisible());
+}
+
+void Form1Test::screenshot()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(1));
+    fx.mailbox("Sent.mbx", messages(1));
+    Form1 f;
+    f.Form_Load();
+    const QString path = QStringLiteral(CARROWIN_SCREENSHOT_PATH);
+    QVERIFY(f.grab().save(path));
+    qInfo("window screenshot written to %s", qPrintable(path));
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    Form1Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "form1_test.moc"
