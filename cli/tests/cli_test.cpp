@@ -158,6 +158,25 @@ TEST_F(Cli, InterruptStopsBeforeTheNextMessageAndKeepsCompleteFiles)
     EXPECT_LT(count, messages.size());
 }
 
+TEST_F(Cli, SplitsAMailboxLargerThanFourGibibytes)
+{
+    // A sparse file: the header, a hole, then two records past 4 GiB.
+    const std::string first = t::mail("Beyond four", "y");
+    const std::string second = t::mail("Last", "z");
+    {
+        std::ofstream out(dir / "big.mbx", std::ios::binary);
+        out << t::mailboxHeader();
+        out.seekp((std::streamoff{1} << 32) + 12345);
+        out << t::record(first, 2) << t::record(second, 3);
+    }
+    ASSERT_GT(fs::file_size(dir / "big.mbx"), std::uintmax_t{1} << 32);
+    const Outcome r = runCli({"-o", "out", "big.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 messages written to out\n");
+    EXPECT_EQ(t::readFile(dir / "out/Beyond four.eml"), first);
+    EXPECT_EQ(t::readFile(dir / "out/Last.eml"), second);
+}
+
 TEST(ProgressLine, ShowsMessagesBytesAndRate)
 {
     const std::string s = carrowin::cli::ProgressLine::format("Inbox.mbx", {12, 3 * 1048576, 10 * 1048576}, 2.0);
