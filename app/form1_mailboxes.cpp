@@ -3,6 +3,7 @@
 
 #include "mailbox_list.h"
 #include "message_boxes.h"
+#include "sorted_combo.h"
 #include "store_root.h"
 #include "ui_form1.h"
 
@@ -10,20 +11,6 @@
 #include <QKeyEvent>
 
 #include <cstdlib>
-
-namespace {
-
-// infil1 keeps its list sorted ignoring case, whatever order entries arrive in.
-void addSorted(QComboBox* box, const QString& name)
-{
-    const std::string key = name.toStdString();
-    int i = 0;
-    while (i < box->count() && !carrowin::locate::lessIgnoringCase(key, box->itemText(i).toStdString()))
-        ++i;
-    box->insertItem(i, name);
-}
-
-} // namespace
 
 void Form1::FindStoreRoot()
 {
@@ -47,7 +34,7 @@ void Form1::FillMailboxList()
         return; // Extract keeps its visibility
     const std::vector<std::string> names = carrowin::locate::listMailboxes(folder);
     for (const std::string& name : names)
-        addSorted(ui->infil1, QString::fromStdString(name));
+        addSortedEntry(ui->infil1, QString::fromStdString(name));
     ui->infil1->setEditText(ui->infil1->itemText(0));
     for (int i = 0; i < ui->infil1->count(); ++i) {
         if (ui->infil1->itemText(i).compare(QStringLiteral("Inbox.mbx"), Qt::CaseInsensitive) == 0) {

@@ -1,6 +1,7 @@
 #include "message_boxes.h"
 
 #include <QMessageBox>
+#include <QWidget>
 
 namespace MessageBoxes {
 namespace {
@@ -19,8 +20,10 @@ void show(QWidget* parent, const QString& text, Kind kind)
         answerer()(text, kind);
         return;
     }
+    // Before the window is shown (start-up) the box centres on the screen instead.
+    QWidget* owner = parent != nullptr && parent->isVisible() ? parent : nullptr;
     QMessageBox box(kind == Kind::Error ? QMessageBox::Warning : QMessageBox::NoIcon, QStringLiteral("Carrowin"), text,
-                    QMessageBox::Ok, parent);
+                    QMessageBox::Ok, owner);
     box.exec();
 }
 

@@ -2,6 +2,7 @@
 #include "mailbox_builder.h"
 #include "message_boxes.h"
 #include "module1.h"
+#include "sorted_combo.h"
 #include "three_state_check_box.h"
 
 #include <QApplication>
@@ -487,7 +488,8 @@ void Form1Test::mailboxListIsSortedAndInboxChosen()
     fs::create_directory(fx.mail() / "Old.mbx");
     Form1 f;
     f.Form_Load();
-    QCOMPARE(items(control<QComboBox>(f, "infil1")), strings({"Archive.mbx", "INBOX.MBX", "sent.mbx"}));
+    auto* box = control<QComboBox>(f, "infil1");
+    QCOMPARE(items(box), strings({"Archive.mbx", "INBOX.MBX", "sent.mbx"}));
     QCOMPARE(text(f, "infil1"), QStringLiteral("INBOX.MBX"));
 
     fs::remove(fx.mail() / "INBOX.MBX");
@@ -495,6 +497,12 @@ void Form1Test::mailboxListIsSortedAndInboxChosen()
     f.inpth1_Click();
     QCOMPARE(text(f, "infil1"), QStringLiteral("sent.mbx"));
     QVERIFY(control(f, "cmdx1")->isVisible());
+
+    // Entries added in any order take their sorted place.
+    box->clear();
+    for (const char* n : {"Sent.mbx", "Inbox.mbx", "Archive.mbx", "drafts.mbx"})
+        addSortedEntry(box, QString::fromUtf8(n));
+    QCOMPARE(items(box), strings({"Archive.mbx", "drafts.mbx", "Inbox.mbx", "Sent.mbx"}));
 }
 
 void Form1Test::keyStrokeAndFocusLossRebuild()
