@@ -44,8 +44,12 @@ public:
 private:
     const OutputFolder& folderFor(const std::string& path)
     {
-        if (!m_folder || m_folder->path() != path)
+        if (!m_folder || m_folder->path() != path) {
             m_folder = std::make_unique<OutputFolder>(path);
+            // What this run knows about taken names holds for one folder only.
+            m_knownTaken.clear();
+            m_memo = NumberingMemo{};
+        }
         return *m_folder;
     }
 

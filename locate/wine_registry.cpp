@@ -1,30 +1,13 @@
 #include "wine_registry.h"
 
+#include "text.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 namespace carrowin::locate {
 namespace {
-
-void appendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // UTF-16 units to UTF-8; a lone surrogate becomes U+FFFD.
 std::string utf8FromUtf16(const std::vector<char16_t>& units)
@@ -33,12 +16,12 @@ std::string utf8FromUtf16(const std::vector<char16_t>& units)
     for (std::size_t i = 0; i < units.size(); ++i) {
         const char32_t u = units[i];
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            extract::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
-            appendUtf8(out, 0xFFFD);
+            extract::appendUtf8(out, 0xFFFD);
         } else {
-            appendUtf8(out, u);
+            extract::appendUtf8(out, u);
         }
     }
     return out;
@@ -136,14 +119,7 @@ std::vector<unsigned char> hexBytes(std::string_view data)
 
 std::string cp1252Text(const std::vector<unsigned char>& bytes)
 {
-    static constexpr char16_t kRow[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                          0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                          0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                          0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    std::string out;
-    for (unsigned char b : bytes)
-        appendUtf8(out, (b >= 0x80 && b < 0xA0) ? kRow[b - 0x80] : b);
-    return out;
+    return extract::utf8FromCp1252(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // The value's data (what follows "=") as text.

@@ -120,6 +120,20 @@ TEST_F(ExtractionRun, SettingsAreReadAgainForEveryRecord)
     EXPECT_EQ(host.names, (std::vector<std::string>{"One", "Mine", "Mine(1)"}));
 }
 
+TEST_F(ExtractionRun, OutputFolderChangedDuringTheRunStartsItsNumberingAfresh)
+{
+    const std::string path = writeMailbox({t::mail("Same"), t::mail("Same"), t::mail("Same")});
+    const auto other = out.path() / "other";
+    std::filesystem::create_directory(other);
+    host.onFile = [&](const Progress& p) {
+        if (p.filesWritten == 2)
+            host.settings.outputFolder = other.string();
+    };
+    runExtraction(path, host);
+    EXPECT_EQ(outNames(), (std::vector<std::string>{"Same(1).eml", "Same.eml"}));
+    EXPECT_TRUE(std::filesystem::exists(other / "Same.eml"));
+}
+
 TEST_F(ExtractionRun, CancelStopsBeforeTheNextRecordAndKeepsWhatIsWritten)
 {
     const std::string path = writeMailbox({t::mail("a"), t::mail("b"), t::mail("c")});
