@@ -1,13 +1,11 @@
 #include "errors.h"
 
-#include <system_error>
-
 namespace carrowin::extract {
 
-ExtractError ExtractError::fromErrno(ErrorKind kind, const std::string& action, const std::string& path, int err)
+ExtractError ExtractError::fromCode(ErrorKind kind, const std::string& action, const std::string& path,
+                                    std::error_code code)
 {
-    const std::string reason = std::generic_category().message(err);
-    return ExtractError(kind, path, action + " \"" + path + "\": " + reason);
+    return ExtractError(kind, path, action + " \"" + path + "\": " + code.message());
 }
 
 } // namespace carrowin::extract

@@ -2,6 +2,7 @@
 // The one error type of the engine: what failed, on which path, and the system's reason.
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace carrowin::extract {
 
@@ -18,8 +19,13 @@ public:
     {
     }
 
-    // "<action> "<path>": <strerror(err)>"
-    static ExtractError fromErrno(ErrorKind kind, const std::string& action, const std::string& path, int err);
+    // "<action> "<path>": <the system's reason>"
+    static ExtractError fromCode(ErrorKind kind, const std::string& action, const std::string& path,
+                                 std::error_code code);
+    static ExtractError fromErrno(ErrorKind kind, const std::string& action, const std::string& path, int err)
+    {
+        return fromCode(kind, action, path, {err, std::generic_category()});
+    }
 
     ErrorKind kind() const noexcept { return m_kind; }
     const std::string& path() const noexcept { return m_path; }

@@ -56,13 +56,13 @@ private:
     static void writeBody(const OutputFolder& folder, const std::string& name, OutputFile& file,
                           std::string_view body)
     {
-        int err = file.writeAll(body);
-        const int closeErr = file.close();
-        if (err == 0)
+        std::error_code err = file.writeAll(body);
+        const std::error_code closeErr = file.close();
+        if (!err)
             err = closeErr;
-        if (err != 0) {
+        if (err) {
             folder.remove(name);
-            throw ExtractError::fromErrno(ErrorKind::Output, "Cannot write", joinPath(folder.path(), name), err);
+            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", joinPath(folder.path(), name), err);
         }
     }
 

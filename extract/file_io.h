@@ -2,10 +2,12 @@
 // File access at the edge of the engine: the mailbox mapped read-only, and an output
 // folder in which files are created exclusively. Every failure throws ExtractError.
 #include <cstdint>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 namespace carrowin::extract {
@@ -28,9 +30,12 @@ private:
     std::size_t m_size;
 };
 
+// A file descriptor on POSIX, a HANDLE on Windows; -1 for none.
+using NativeHandle = std::intptr_t;
+
 class OutputFile {
 public:
-    explicit OutputFile(int fd) : m_fd(fd) {}
+    explicit OutputFile(NativeHandle fd) : m_fd(fd) {}
     OutputFile(OutputFile&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
     OutputFile& operator=(OutputFile&& other) noexcept
     {
@@ -39,12 +44,12 @@ public:
     }
     ~OutputFile();
 
-    // Writes everything or returns the errno of the failure; close reports late errors too.
-    int writeAll(std::string_view data);
-    int close();
+    // Writes everything, or gives the system's error; close reports late errors too.
+    std::error_code writeAll(std::string_view data);
+    std::error_code close();
 
 private:
-    int m_fd;
+    NativeHandle m_fd;
 };
 
 class OutputFolder {
@@ -65,7 +70,7 @@ public:
 
 private:
     std::string m_path;
-    int m_fd;
+    NativeHandle m_fd;
 };
 
 } // namespace carrowin::extract

@@ -70,28 +70,30 @@ MailboxImage::~MailboxImage()
 OutputFile::~OutputFile()
 {
     if (m_fd >= 0)
-        ::close(m_fd);
+        ::close(static_cast<int>(m_fd));
 }
 
-int OutputFile::writeAll(std::string_view data)
+std::error_code OutputFile::writeAll(std::string_view data)
 {
     while (!data.empty()) {
-        const ssize_t n = ::write(m_fd, data.data(), data.size());
+        const ssize_t n = ::write(static_cast<int>(m_fd), data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return errno;
+            return {errno, std::generic_category()};
         }
         data.remove_prefix(static_cast<std::size_t>(n));
     }
-    return 0;
+    return {};
 }
 
-int OutputFile::close()
+std::error_code OutputFile::close()
 {
-    const int fd = m_fd;
+    const int fd = static_cast<int>(m_fd);
     m_fd = -1;
-    return ::close(fd) == 0 ? 0 : errno;
+    if (::close(fd) == 0)
+        return {};
+    return {errno, std::generic_category()};
 }
 
 OutputFolder::OutputFolder(const std::string& path) : m_path(path), m_fd(-1)
@@ -104,12 +106,12 @@ OutputFolder::OutputFolder(const std::string& path) : m_path(path), m_fd(-1)
 OutputFolder::~OutputFolder()
 {
     if (m_fd >= 0)
-        ::close(m_fd);
+        ::close(static_cast<int>(m_fd));
 }
 
 std::optional<OutputFile> OutputFolder::createExclusive(const std::string& name) const
 {
-    const int fd = ::openat(m_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::openat(static_cast<int>(m_fd), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0)
         return OutputFile(fd);
     if (errno == EEXIST)
@@ -119,7 +121,7 @@ std::optional<OutputFile> OutputFolder::createExclusive(const std::string& name)
 
 void OutputFolder::remove(const std::string& name) const noexcept
 {
-    ::unlinkat(m_fd, name.c_str(), 0);
+    ::unlinkat(static_cast<int>(m_fd), name.c_str(), 0);
 }
 
 } // namespace carrowin::extract
