@@ -125,7 +125,12 @@ int main(int argc, char** argv)
     app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
     app.add_option("MAILBOX", o.mailboxes, "Mailbox files to split, one run each")->required();
     app.set_version_flag("--version", "carrowin-cli 2.11");
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end here with 0; a usage error is a failure like any other.
+        return app.exit(e) == 0 ? 0 : 1;
+    }
 
     installInterruptHandler();
     return run(o);

@@ -129,7 +129,10 @@ TEST_F(Cli, HelpAndVersionAndUsageErrors)
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("2.11"), std::string::npos);
     r = runCli({}, dir.path());
-    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("MAILBOX"), std::string::npos) << r.err;
+    r = runCli({"--bogus", "a.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 1);
 }
 
 TEST_F(Cli, InterruptStopsBeforeTheNextMessageAndKeepsCompleteFiles)
