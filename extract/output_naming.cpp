@@ -75,9 +75,9 @@ NumberedForm numberedFormOf(std::string_view name)
             const std::string_view digits = name.substr(open + 1, close - open - 1);
             std::uint64_t n = 0;
             const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-            const bool allDigits = ec == std::errc{} && end == digits.data() + digits.size()
-                                   && digits.find_first_not_of("0123456789") == std::string_view::npos;
-            if (allDigits && n < std::numeric_limits<std::uint64_t>::max())
+            // Only a whole decimal number that can still be counted on is taken.
+            const bool isNumber = ec == std::errc{} && end == digits.data() + digits.size();
+            if (isNumber && n < std::numeric_limits<std::uint64_t>::max())
                 return {std::string(name.substr(0, open)), std::string(name.substr(close + 1)), n, false};
         }
     }
@@ -94,11 +94,6 @@ std::string fitStem(std::string_view stem, std::size_t restBytes, std::size_t ma
     while (!stem.empty() && stem.back() == ' ')
         stem.remove_suffix(1);
     return std::string(stem);
-}
-
-std::string bareCandidate(std::string_view name, std::string_view ext, std::size_t maxBytes)
-{
-    return fitStem(name, ext.size(), maxBytes);
 }
 
 std::string numberedCandidate(const NumberedForm& f, std::uint64_t n, std::string_view ext,
@@ -180,7 +175,7 @@ bool isReservedDeviceName(std::string_view fileName)
 ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const TakenTest& taken,
                           NumberingMemo& memo, std::size_t maxBytes)
 {
-    const std::string bare = bareCandidate(baseName, ext, maxBytes);
+    const std::string bare = fitStem(baseName, ext.size(), maxBytes);
     if (!taken(bare + std::string(ext)))
         return {bare, bare + std::string(ext)};
 
