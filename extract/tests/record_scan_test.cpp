@@ -34,7 +34,7 @@ TEST(RecordScan, ImageWithoutMarkerHasNoRecord)
 {
     EXPECT_TRUE(bodies("").empty());
     EXPECT_TRUE(bodies(std::string("JMF6") + std::string(80, '\0')).empty());
-    EXPECT_TRUE(bodies(std::string("\x7F\x00\x7F\x00 and \x00\x7F\x00 only", 20)).empty());
+    EXPECT_TRUE(bodies(std::string("\x7F\x00\x7F\x00 and \x00\x7F\x00 only", 17)).empty());
 }
 
 TEST(RecordScan, BodyRunsFromSixteenPastTheMarkerToTheNextMarker)
