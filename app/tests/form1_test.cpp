@@ -105,6 +105,11 @@ std::vector<std::string> messages(int n, const std::string& subject = "Message")
     return m;
 }
 
+long fileCount(const fs::path& dir)
+{
+    return static_cast<long>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
 void expectIdle(Form1& f)
 {
     QVERIFY(!control(f, "Command1")->isVisible());
@@ -255,12 +260,12 @@ void Form1Test::cancelDuringRun()
     QVERIFY(fx.boxes.empty());
     expectIdle(f);
     QCOMPARE(Module1::CancelRequested, Module1::True);
-    const auto written = std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator());
+    const auto written = fileCount(fx.out());
     QVERIFY(written >= 1 && written < 50);
     // The next run starts uncancelled and finishes.
     QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
     QCOMPARE(fx.boxes.size(), std::size_t{1});
-    QCOMPARE(std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator()), written + 50);
+    QCOMPARE(fileCount(fx.out()), written + 50);
 }
 
 void Form1Test::closingDuringRunEndsIt()
@@ -277,7 +282,7 @@ void Form1Test::closingDuringRunEndsIt()
     QVERIFY(!f->isRunning());
     QVERIFY(Module1::Form1Ref.isNull());
     QCOMPARE(Module1::CancelRequested, Module1::True);
-    const auto written = std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator());
+    const auto written = fileCount(fx.out());
     QVERIFY(written >= 1 && written < 50);
 }
 
@@ -301,7 +306,7 @@ void Form1Test::secondExtractIsImpossibleDuringRun()
     QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
     QVERIFY(checked);
     QCOMPARE(fx.boxes.size(), std::size_t{1});
-    QCOMPARE(std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator()), 30);
+    QCOMPARE(fileCount(fx.out()), 30);
     expectIdle(f);
 }
 
@@ -473,7 +478,7 @@ void Form1Test::tabOrderTooltipsAndAccessKeys()
     });
     pressEsc.start(0);
     QTest::keyClick(f.windowHandle(), Qt::Key_E, Qt::AltModifier);
-    const auto written = [&] { return std::distance(fs::directory_iterator(fx.out()), fs::directory_iterator()); };
+    const auto written = [&] { return fileCount(fx.out()); };
     QTRY_VERIFY(written() > 0 && !f.isRunning());
     QVERIFY(written() < 40);
     QVERIFY(fx.boxes.empty()); // cancelled, so no message
