@@ -1,32 +1,18 @@
 // carrowin-cli: splits OE4 mailboxes into one file per message, named as the window
 // names them.
+#include "console.h"
 #include "errors.h"
 #include "extraction_run.h"
 #include "progress_line.h"
 
 #include <CLI/CLI.hpp>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <unistd.h>
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void onInterrupt(int) { g_interrupted = 1; }
-
-void installInterruptHandler()
-{
-    struct sigaction sa{};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-}
 
 struct Options {
     std::optional<std::string> prefix;
@@ -43,7 +29,7 @@ public:
         : m_settings{!o.prefix, !o.keepRe, o.prefix.value_or(""), o.output}, m_progress(progress)
     {
     }
-    bool cancelRequested() override { return g_interrupted != 0; }
+    bool cancelRequested() override { return carrowin::cli::interruptRequested(); }
     carrowin::extract::NamingSettings currentSettings() override { return m_settings; }
     void nameChosen(const std::string& workingName, const std::string& outputFolder) override
     {
@@ -64,7 +50,7 @@ private:
 void prepareOutputFolder(const std::string& dir)
 {
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    std::filesystem::create_directories(std::u8string(dir.begin(), dir.end()), ec);
     if (ec)
         throw carrowin::extract::ExtractError(carrowin::extract::ErrorKind::Output, dir,
                                               "Cannot create the output folder \"" + dir + "\": " + ec.message());
@@ -74,7 +60,7 @@ void prepareOutputFolder(const std::string& dir)
 int extractOne(const Options& o, const std::string& mailbox)
 {
     using namespace carrowin;
-    const bool showProgress = !o.quiet && ::isatty(STDERR_FILENO);
+    const bool showProgress = !o.quiet && cli::isRedrawableTerminal(stderr);
     cli::ProgressLine progress(stderr, mailbox);
     CliHost host(o, showProgress ? &progress : nullptr);
     try {
@@ -113,6 +99,12 @@ int run(const Options& o)
 
 int main(int argc, char** argv)
 {
+    carrowin::cli::prepareStandardStreams();
+    std::vector<std::string> args = carrowin::cli::utf8Arguments(argc, argv);
+    std::vector<char*> argvUtf8;
+    for (std::string& a : args)
+        argvUtf8.push_back(a.data());
+
     CLI::App app{"Splits OE4 mailboxes (*.mbx) into one file per message: .eml for mail, .nws for news,\n"
                  "named after the Subject line (default) or after a prefix.",
                  "carrowin-cli"};
@@ -126,12 +118,12 @@ int main(int argc, char** argv)
     app.add_option("MAILBOX", o.mailboxes, "Mailbox files to split, one run each")->required();
     app.set_version_flag("--version", "carrowin-cli 2.11");
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argvUtf8.size()), argvUtf8.data());
     } catch (const CLI::ParseError& e) {
         // --help and --version end here with 0; a usage error is a failure like any other.
         return app.exit(e) == 0 ? 0 : 1;
     }
 
-    installInterruptHandler();
+    carrowin::cli::installInterruptHandler();
     return run(o);
 }

@@ -14,12 +14,12 @@ enum class ErrorKind {
 
 class ExtractError : public std::runtime_error {
 public:
-    ExtractError(ErrorKind kind, std::string path, const std::string& message)
-        : std::runtime_error(message), m_kind(kind), m_path(std::move(path))
+    ExtractError(ErrorKind kind, std::string path, const std::string& message, std::error_code code = {})
+        : std::runtime_error(message), m_kind(kind), m_path(std::move(path)), m_code(code)
     {
     }
 
-    // "<action> "<path>": <the system's reason>"
+    // "<action> "<path>": <the system's reason>", keeping the system's code.
     static ExtractError fromCode(ErrorKind kind, const std::string& action, const std::string& path,
                                  std::error_code code);
     static ExtractError fromErrno(ErrorKind kind, const std::string& action, const std::string& path, int err)
@@ -29,10 +29,13 @@ public:
 
     ErrorKind kind() const noexcept { return m_kind; }
     const std::string& path() const noexcept { return m_path; }
+    // The system's error behind the failure; empty when the engine itself refused.
+    std::error_code code() const noexcept { return m_code; }
 
 private:
     ErrorKind m_kind;
     std::string m_path;
+    std::error_code m_code;
 };
 
 } // namespace carrowin::extract

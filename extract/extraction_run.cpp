@@ -14,7 +14,7 @@ namespace {
 // Everything one run keeps between records.
 class RecordWriter {
 public:
-    explicit RecordWriter(RunHost& host) : m_host(host) {}
+    explicit RecordWriter(RunHost& host) : m_host(host), m_memo(fileNameKey) {}
 
     void write(std::string_view body)
     {
@@ -30,13 +30,14 @@ public:
         // file claimed here is the one it returns.
         std::optional<OutputFile> claimed;
         const TakenTest taken = [&](const std::string& name) {
-            if (m_knownTaken.contains(name) || isReservedDeviceName(name))
+            std::string key = fileNameKey(name);
+            if (m_knownTaken.contains(key) || isReservedDeviceName(name))
                 return true;
             claimed = folder.createExclusive(name);
-            m_knownTaken.insert(name);
+            m_knownTaken.insert(std::move(key));
             return !claimed;
         };
-        const ChosenName chosen = nameRecord(body, settings, taken, m_memo, kMaxFileNameBytes);
+        const ChosenName chosen = nameRecord(body, settings, taken, m_memo, kFileNameLimit);
         m_host.nameChosen(chosen.baseName, settings.outputFolder);
         writeBody(folder, chosen.fileName, *claimed, body);
     }
@@ -48,7 +49,7 @@ private:
             m_folder = std::make_unique<OutputFolder>(path);
             // What this run knows about taken names holds for one folder only.
             m_knownTaken.clear();
-            m_memo = NumberingMemo{};
+            m_memo = NumberingMemo{fileNameKey};
         }
         return *m_folder;
     }
@@ -68,7 +69,7 @@ private:
 
     RunHost& m_host;
     NumberingMemo m_memo;
-    std::unordered_set<std::string> m_knownTaken;
+    std::unordered_set<std::string> m_knownTaken; // by fileNameKey
     std::unique_ptr<OutputFolder> m_folder;
 };
 

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "path_rules.h"
+#include "windows_text.h"
 
 #include <windows.h>
 
@@ -10,14 +11,22 @@
 namespace carrowin::extract {
 namespace {
 
+// The path for the wide API. A path whose full form has MAX_PATH characters or more is
+// given in its "\\?\" form, which has no such limit: a long subject in a deep folder is
+// still written.
 std::wstring wide(const std::string& utf8)
 {
-    if (utf8.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
+    std::wstring path = wideFromUtf8(utf8);
+    if (path.empty() || path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\"))
+        return path;
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n < MAX_PATH - 12)
+        return path;
+    std::wstring full(n, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), n, full.data(), nullptr));
+    if (full.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }
 
 std::error_code lastError()
@@ -61,6 +70,9 @@ MailboxImage MailboxImage::open(const std::string& path)
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE)
         throw ExtractError::fromCode(kind, "Cannot open the mailbox", path, lastError());
+    // Device names such as CON or COM1 open, but are no files.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK)
+        throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is not a regular file");
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size))
         throw ExtractError::fromCode(kind, "Cannot read the mailbox", path, lastError());

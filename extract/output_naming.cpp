@@ -84,12 +84,14 @@ NumberedForm numberedFormOf(std::string_view name)
     return {std::string(name), {}, 0, true};
 }
 
-// Shortens `stem` by whole characters until stem + rest fits in maxBytes.
-std::string fitStem(std::string_view stem, std::size_t restBytes, std::size_t maxBytes)
+// Shortens `stem` by whole characters until stem + rest fits the limit.
+std::string fitStem(std::string_view stem, std::string_view rest, const FileNameLimit& limit)
 {
-    if (stem.size() + restBytes <= maxBytes)
+    const std::size_t restLength = nameLength(rest, limit.unit);
+    const auto fits = [&](std::string_view s) { return nameLength(s, limit.unit) + restLength <= limit.max; };
+    if (fits(stem))
         return std::string(stem);
-    while (!stem.empty() && stem.size() + restBytes > maxBytes)
+    while (!stem.empty() && !fits(stem))
         stem = stem.substr(0, byteLengthWithoutLastCharacter(stem));
     while (!stem.empty() && stem.back() == ' ')
         stem.remove_suffix(1);
@@ -97,13 +99,16 @@ std::string fitStem(std::string_view stem, std::size_t restBytes, std::size_t ma
 }
 
 std::string numberedCandidate(const NumberedForm& f, std::uint64_t n, std::string_view ext,
-                              std::size_t maxBytes)
+                              const FileNameLimit& limit)
 {
-    const std::string group = "(" + std::to_string(n) + ")";
+    // Built up in place: GCC 12 warns wrongly (-Wrestrict) about "(" + std::string&&.
+    std::string group(1, '(');
+    group += std::to_string(n);
+    group += ')';
     std::string tail = f.tail;
-    std::string stem = fitStem(f.stem, group.size() + tail.size() + ext.size(), maxBytes);
-    if (stem.size() + group.size() + tail.size() + ext.size() > maxBytes)
-        tail = fitStem(tail, group.size() + ext.size(), maxBytes);
+    std::string stem = fitStem(f.stem, group + tail + std::string(ext), limit);
+    if (nameLength(stem + group + tail + std::string(ext), limit.unit) > limit.max)
+        tail = fitStem(tail, group + std::string(ext), limit);
     return stem + group + tail;
 }
 
@@ -173,9 +178,9 @@ bool isReservedDeviceName(std::string_view fileName)
 }
 
 ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const TakenTest& taken,
-                          NumberingMemo& memo, std::size_t maxBytes)
+                          NumberingMemo& memo, const FileNameLimit& limit)
 {
-    const std::string bare = fitStem(baseName, ext.size(), maxBytes);
+    const std::string bare = fitStem(baseName, ext, limit);
     if (!taken(bare + std::string(ext)))
         return {bare, bare + std::string(ext)};
 
@@ -187,7 +192,7 @@ ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const
     if (contiguous)
         n = std::max(n, knownTaken + 1);
     for (;; ++n) {
-        std::string name = numberedCandidate(form, n, ext, maxBytes);
+        std::string name = numberedCandidate(form, n, ext, limit);
         std::string file = name + std::string(ext);
         if (!taken(file)) {
             if (contiguous)
@@ -198,12 +203,12 @@ ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const
 }
 
 ChosenName nameRecord(std::string_view body, const NamingSettings& settings, const TakenTest& taken,
-                      NumberingMemo& memo, std::size_t maxBytes)
+                      NumberingMemo& memo, const FileNameLimit& limit)
 {
     const std::string_view ext = extensionFor(body);
     const std::string base = settings.bySubject ? finishBaseName(subjectText(body, settings.removeRe))
                                                 : finishBaseName(settings.workingName);
-    return chooseFreeName(base, ext, taken, memo, maxBytes);
+    return chooseFreeName(base, ext, taken, memo, limit);
 }
 
 } // namespace carrowin::extract

@@ -1,6 +1,8 @@
 #pragma once
 // Naming the output file of one record: extension, base name from the Subject line or
 // the user's prefix, cleaning, length cap, and numbering past names already taken.
+#include "path_rules.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -38,12 +40,17 @@ std::string settingsRefusal(const NamingSettings& settings);
 bool isReservedDeviceName(std::string_view fileName);
 
 // Remembers which numbers of a numbered name this run already knows to be taken, so
-// that k records with one subject do not each test k candidates.
+// that k records with one subject do not each test k candidates. Names are told apart
+// by `fold` (fileNameKey where the file system ignores case), by their bytes without it.
 class NumberingMemo {
 public:
-    std::uint64_t& knownTakenThrough(const std::string& key) { return m_taken[key]; }
+    using KeyFold = std::string (*)(std::string_view);
+    explicit NumberingMemo(KeyFold fold = nullptr) : m_fold(fold) {}
+
+    std::uint64_t& knownTakenThrough(const std::string& key) { return m_taken[m_fold ? m_fold(key) : key]; }
 
 private:
+    KeyFold m_fold;
     std::unordered_map<std::string, std::uint64_t> m_taken;
 };
 
@@ -57,15 +64,13 @@ struct ChosenName {
 // Finds the first free name for `baseName`: the name itself, else numbered "(1)", "(2)"...
 // A name whose first "(" ... ")" encloses a decimal number counts on from that number;
 // any other name gets "(1)" appended and that group is counted. A candidate longer than
-// `maxFileNameBytes` is shortened by whole characters in front of the number.
+// `limit` allows is shortened by whole characters in front of the number.
 // Candidates are tested in order and the first one `taken` answers false for is returned.
 ChosenName chooseFreeName(std::string_view baseName, std::string_view extension,
-                          const TakenTest& taken, NumberingMemo& memo,
-                          std::size_t maxFileNameBytes);
+                          const TakenTest& taken, NumberingMemo& memo, const FileNameLimit& limit);
 
 // The whole naming of one record, without touching the output folder's text.
 ChosenName nameRecord(std::string_view body, const NamingSettings& settings,
-                      const TakenTest& taken, NumberingMemo& memo,
-                      std::size_t maxFileNameBytes);
+                      const TakenTest& taken, NumberingMemo& memo, const FileNameLimit& limit);
 
 } // namespace carrowin::extract

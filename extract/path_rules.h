@@ -7,9 +7,27 @@
 
 namespace carrowin::extract {
 
+// The separator the platform joins paths with. Windows also accepts "/".
 extern const char kPathSeparator;
-extern const std::size_t kMaxFileNameBytes;
 
+// How a file system measures the length of a file name.
+enum class NameUnit {
+    Utf8Bytes,  // POSIX file systems: bytes of the UTF-8 name
+    Utf16Units, // Windows: UTF-16 code units of the name
+};
+
+struct FileNameLimit {
+    std::size_t max = 255;
+    NameUnit unit = NameUnit::Utf8Bytes;
+};
+
+// The limit of the platform's file systems: 255 in their own unit.
+extern const FileNameLimit kFileNameLimit;
+
+// The length of a UTF-8 name in the given unit.
+std::size_t nameLength(std::string_view utf8Name, NameUnit unit);
+
+bool isSeparator(char c);
 bool endsWithSeparator(std::string_view folder);
 
 // folder + separator (unless the folder already ends in one) + name.
@@ -17,5 +35,9 @@ std::string joinPath(std::string_view folder, std::string_view name);
 
 // A printable description of the first character the platform refuses in a file name.
 std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Name);
+
+// The form in which the file system compares names: the name itself where case
+// matters, upper-cased where it does not (Windows). Two names with one key are one file.
+std::string fileNameKey(std::string_view utf8Name);
 
 } // namespace carrowin::extract

@@ -3,20 +3,11 @@
 namespace carrowin::extract {
 
 const char kPathSeparator = '/';
-const std::size_t kMaxFileNameBytes = 255;
+const FileNameLimit kFileNameLimit{255, NameUnit::Utf8Bytes};
 
-bool endsWithSeparator(std::string_view folder)
+bool isSeparator(char c)
 {
-    return !folder.empty() && folder.back() == kPathSeparator;
-}
-
-std::string joinPath(std::string_view folder, std::string_view name)
-{
-    std::string path(folder);
-    if (!endsWithSeparator(path))
-        path += kPathSeparator;
-    path += name;
-    return path;
+    return c == '/';
 }
 
 std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Name)
@@ -28,6 +19,11 @@ std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Na
             return std::string("the NUL character");
     }
     return std::nullopt;
+}
+
+std::string fileNameKey(std::string_view utf8Name)
+{
+    return std::string(utf8Name);
 }
 
 } // namespace carrowin::extract

@@ -123,6 +123,17 @@ bool isValidUtf8(std::string_view text)
     return true;
 }
 
+std::size_t utf16Length(std::string_view utf8)
+{
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t len = characterLengthAt(utf8, i);
+        n += len == 4 ? 2 : 1;
+        i += len;
+    }
+    return n;
+}
+
 std::string_view trimSpaces(std::string_view text)
 {
     const auto first = text.find_first_not_of(' ');

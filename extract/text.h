@@ -26,6 +26,10 @@ std::size_t byteLengthWithoutLastCharacter(std::string_view utf8);
 
 bool isValidUtf8(std::string_view text);
 
+// Number of UTF-16 code units the text takes: two for a character beyond U+FFFF, one
+// for every other character and for every byte that starts no valid sequence.
+std::size_t utf16Length(std::string_view utf8);
+
 // Trims spaces (code 32) only; tabs and other characters stay.
 std::string_view trimSpaces(std::string_view text);
 

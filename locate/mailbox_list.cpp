@@ -1,5 +1,6 @@
 #include "mailbox_list.h"
 
+#include "path_rules.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ bool entryExists(std::string_view folderText)
     if (folderText.empty())
         return false;
     std::string_view test = folderText;
-    if (test.size() > 1 && test.back() == kSeparator)
+    if (test.size() > 1 && extract::endsWithSeparator(test))
         test.remove_suffix(1);
     std::error_code ec;
     return std::filesystem::exists(pathOf(test), ec);

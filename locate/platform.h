@@ -4,8 +4,6 @@
 
 namespace carrowin::locate {
 
-extern const char kSeparator;
-
 // Hidden as the platform's own file manager sees it (a leading "." on POSIX; the
 // hidden or system attribute on Windows).
 bool isHidden(const std::filesystem::directory_entry& entry);

@@ -2,8 +2,6 @@
 
 namespace carrowin::locate {
 
-const char kSeparator = '/';
-
 bool isHidden(const std::filesystem::directory_entry& entry)
 {
     const auto name = entry.path().filename().native();

@@ -4,8 +4,6 @@
 
 namespace carrowin::locate {
 
-const char kSeparator = '\\';
-
 bool isHidden(const std::filesystem::directory_entry& entry)
 {
     const DWORD attrs = GetFileAttributesW(entry.path().c_str());

@@ -1,0 +1,77 @@
+#include "console.h"
+
+#include "windows_text.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+namespace carrowin::cli {
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI onConsoleControl(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    g_interrupted = true;
+    return TRUE;
+}
+
+HANDLE handleOf(std::FILE* stream)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
+bool isConsole(HANDLE h)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(h, &mode) != 0;
+}
+
+} // namespace
+
+std::vector<std::string> utf8Arguments(int, char**)
+{
+    // The narrow argv is in the ANSI code page, which cannot hold every name.
+    int argc = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::string> args;
+    for (int i = 0; wide != nullptr && i < argc; ++i)
+        args.push_back(extract::utf8FromWide(wide[i]));
+    LocalFree(wide);
+    return args;
+}
+
+void prepareStandardStreams()
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    if (isConsole(handleOf(stdout)) || isConsole(handleOf(stderr)))
+        SetConsoleOutputCP(CP_UTF8);
+}
+
+void installInterruptHandler()
+{
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+
+bool interruptRequested()
+{
+    return g_interrupted;
+}
+
+bool isRedrawableTerminal(std::FILE* stream)
+{
+    // The redraw uses escape sequences, which a console understands once asked to.
+    const HANDLE h = handleOf(stream);
+    DWORD mode = 0;
+    return GetConsoleMode(h, &mode) != 0 && SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+} // namespace carrowin::cli
