@@ -1,65 +1,21 @@
-#include "mailbox_builder.h"
 #include "progress_line.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace t = carrowin::testing;
 namespace fs = std::filesystem;
+using t::Outcome;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-class CliRun {
-public:
-    // Starts carrowin-cli in `cwd` with stdout and stderr going to files.
-    CliRun(const std::vector<std::string>& args, const fs::path& cwd) : m_logs()
-    {
-        std::vector<char*> argv;
-        std::string exe = CARROWIN_CLI_PATH;
-        argv.push_back(exe.data());
-        std::vector<std::string> copy = args;
-        for (auto& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const std::string outPath = (m_logs / "out").string();
-        const std::string errPath = (m_logs / "err").string();
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::chdir(cwd.c_str());
-            ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-    }
-    void interrupt() { ::kill(m_pid, SIGINT); }
-    Outcome wait()
-    {
-        int st = 0;
-        ::waitpid(m_pid, &st, 0);
-        return {WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st), t::readFile(m_logs / "out"),
-                t::readFile(m_logs / "err")};
-    }
-
-private:
-    t::TempDir m_logs;
-    pid_t m_pid = -1;
-};
+const fs::path kCli = t::programFolder() / t::pathOf(CARROWIN_CLI_PATH);
 
 Outcome runCli(const std::vector<std::string>& args, const fs::path& cwd)
 {
-    return CliRun(args, cwd).wait();
+    return t::runProcess(kCli, args, cwd);
 }
 
 class Cli : public ::testing::Test {
@@ -105,7 +61,7 @@ TEST_F(Cli, FailureNamesTheFileAndTheReason)
     t::writeFile(dir / "good.mbx", t::mailbox({t::mail("fine")}));
     const Outcome r = runCli({"-o", "out", "missing.mbx", "text.mbx", "good.mbx"}, dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("missing.mbx\": No such file or directory"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("missing.mbx\": " + t::missingFileCode().message()), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("\"text.mbx\" is not an OE4 mailbox"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "1 messages written to out\n");
     EXPECT_FALSE(fs::exists(dir / "missing.mbx"));
@@ -118,6 +74,15 @@ TEST_F(Cli, RefusesAPrefixThatNamesAFolder)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("../up"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+TEST_F(Cli, ArgumentsAreUnicodeWhateverTheCodePage)
+{
+    t::writeFile(dir / "Posteingang-\u00E9.mbx", t::mailbox({t::mail("x")}));
+    const Outcome r = runCli({"--prefix", "J\u00F6rg \u65E5\u672C", "-o", "Ausgabe-\u00FC", "Posteingang-\u00E9.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 messages written to Ausgabe-\u00FC\n");
+    EXPECT_EQ(t::readFile(dir / "Ausgabe-\u00FC/J\u00F6rg \u65E5\u672C.eml"), t::padded(t::mail("x")));
 }
 
 TEST_F(Cli, HelpAndVersionAndUsageErrors)
@@ -143,7 +108,7 @@ TEST_F(Cli, InterruptStopsBeforeTheNextMessageAndKeepsCompleteFiles)
         messages.push_back(t::mail("Message " + std::to_string(i), text));
     t::writeFile(dir / "big.mbx", t::mailbox(messages));
     fs::create_directory(dir / "out");
-    CliRun run({"-o", "out", "big.mbx"}, dir.path());
+    t::ChildProcess run(kCli, {"-o", "out", "big.mbx"}, dir.path());
     while (fs::is_empty(dir / "out"))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     run.interrupt();
@@ -166,12 +131,9 @@ TEST_F(Cli, SplitsAMailboxLargerThanFourGibibytes)
     // A sparse file: the header, a hole, then two records past 4 GiB.
     const std::string first = t::mail("Beyond four", "y");
     const std::string second = t::mail("Last", "z");
-    {
-        std::ofstream out(dir / "big.mbx", std::ios::binary);
-        out << t::mailboxHeader();
-        out.seekp((std::streamoff{1} << 32) + 12345);
-        out << t::record(first, 2) << t::record(second, 3);
-    }
+    const std::uint64_t at = (std::uint64_t{1} << 32) + 12345;
+    const std::string records = t::record(first, 2) + t::record(second, 3);
+    t::writeSparseFile(dir / "big.mbx", at + records.size(), {{0, t::mailboxHeader()}, {at, records}});
     ASSERT_GT(fs::file_size(dir / "big.mbx"), std::uintmax_t{1} << 32);
     const Outcome r = runCli({"-o", "out", "big.mbx"}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;

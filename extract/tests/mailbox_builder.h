@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,12 +39,24 @@ inline std::string record(std::string_view text, std::uint32_t number = 1, std::
     return r;
 }
 
+// The padding that mailbox() puts after a text: zeros up to a multiple of four bytes.
+inline std::size_t paddingFor(std::string_view text)
+{
+    return (4 - text.size() % 4) % 4;
+}
+
+// What a message of mailbox() is written out as: its text and padding.
+inline std::string padded(std::string_view text)
+{
+    return std::string(text) + std::string(paddingFor(text), '\0');
+}
+
 inline std::string mailbox(const std::vector<std::string>& messages, std::uint32_t firstNumber = 1)
 {
     std::string m = mailboxHeader();
     std::uint32_t n = firstNumber;
     for (const auto& text : messages)
-        m += record(text, n++, (4 - text.size() % 4) % 4);
+        m += record(text, n++, paddingFor(text));
     return m;
 }
 
@@ -52,6 +65,19 @@ inline std::string mail(std::string_view subject, std::string_view text = "Hello
 {
     return "From: a@example.com\r\nSubject: " + std::string(subject) + "\r\nTo: b@example.com\r\n\r\n"
            + std::string(text) + "\r\n";
+}
+
+// A path as UTF-8, and UTF-8 text as a path (a narrow string is read in the ANSI code
+// page on Windows, which cannot hold every name).
+inline std::string utf8(const std::filesystem::path& path)
+{
+    const std::u8string s = path.u8string();
+    return {s.begin(), s.end()};
+}
+
+inline std::filesystem::path pathOf(std::string_view utf8Text)
+{
+    return std::filesystem::path(std::u8string(utf8Text.begin(), utf8Text.end()));
 }
 
 inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
@@ -71,8 +97,10 @@ class TempDir {
 public:
     TempDir()
     {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "carrowin-test-XXXXXX").string();
-        m_path = ::mkdtemp(tmpl.data());
+        std::random_device random;
+        do
+            m_path = std::filesystem::temp_directory_path() / ("carrowin-test-" + std::to_string(random()));
+        while (!std::filesystem::create_directory(m_path));
     }
     ~TempDir()
     {
@@ -84,14 +112,14 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+    std::filesystem::path operator/(std::string_view name) const { return m_path / pathOf(name); }
 
-    // Names of the entries in the folder, sorted.
+    // Names of the entries in the folder, as UTF-8, sorted.
     std::vector<std::string> entries() const
     {
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(m_path))
-            names.push_back(e.path().filename().string());
+            names.push_back(utf8(e.path().filename()));
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 
 using namespace carrowin::extract;
@@ -29,9 +30,11 @@ struct FakeFolder {
             return names.contains(n);
         };
     }
+    FileNameLimit limit{255, NameUnit::Utf8Bytes};
+
     std::string write(std::string_view recordBody, NamingSettings& s)
     {
-        const ChosenName c = nameRecord(recordBody, s, test(), memo, 255);
+        const ChosenName c = nameRecord(recordBody, s, test(), memo, limit);
         s.workingName = c.baseName;
         names.insert(c.fileName);
         return c.fileName;
@@ -48,6 +51,11 @@ struct WorkedExample {
     std::string fileName;
 };
 
+void PrintTo(const WorkedExample& ex, std::ostream* os)
+{
+    *os << '"' << ex.subject << (ex.removeRe ? "\" removing Re:" : "\" keeping Re:");
+}
+
 class NamingWorkedExamples : public ::testing::TestWithParam<WorkedExample> {};
 
 TEST_P(NamingWorkedExamples, SubjectBecomesFileName)
@@ -56,6 +64,16 @@ TEST_P(NamingWorkedExamples, SubjectBecomesFileName)
     FakeFolder folder;
     NamingSettings s{true, ex.removeRe, "File", "/out/"};
     EXPECT_EQ(folder.write(body(ex.subject), s), ex.fileName);
+}
+
+// Test names from the subject's letters and digits: readable, and the same in every build.
+std::string exampleName(const ::testing::TestParamInfo<WorkedExample>& info)
+{
+    std::string name = std::to_string(info.index) + "_";
+    for (char c : info.param.subject.substr(0, 24))
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            name += c;
+    return name + (info.param.removeRe ? "_RemoveRe" : "_KeepRe");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -75,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
                       WorkedExample{"Re:", true, "NoSubject.eml"},
                       WorkedExample{"Re", true, "Re.eml"},
                       WorkedExample{"Reply: x", true, "Reply x.eml"},
-                      WorkedExample{"Re: Hello", false, "Re Hello.eml"}));
+                      WorkedExample{"Re: Hello", false, "Re Hello.eml"}),
+    exampleName);
 
 TEST(Naming, ExtensionDependsOnNewsgroupsNearTheStart)
 {
@@ -223,6 +242,55 @@ TEST(Naming, LongUnicodeNamesAreShortenedToFitByWholeCharacters)
     EXPECT_LE(second.size(), 255u);
     EXPECT_TRUE(isValidUtf8(second));
     EXPECT_TRUE(second.ends_with("(1).eml"));
+}
+
+TEST(Naming, WindowsLimitCountsUtf16UnitsNotBytes)
+{
+    // 100 "€" take 300 bytes but 100 UTF-16 units: nothing is cut where units count.
+    std::string euros;
+    for (int i = 0; i < 100; ++i)
+        euros += "\u20AC";
+    FakeFolder folder;
+    folder.limit = {255, NameUnit::Utf16Units};
+    NamingSettings s = prefixMode(euros);
+    EXPECT_EQ(folder.write(body("x"), s), euros + ".eml");
+    EXPECT_EQ(folder.write(body("x"), s), euros + "(1).eml");
+    // A character beyond U+FFFF takes two units, and is never cut in half.
+    std::string faces;
+    for (int i = 0; i < 100; ++i)
+        faces += "\U0001F600";
+    s = prefixMode(faces);
+    EXPECT_EQ(utf16Length(folder.write(body("x"), s)), 2u * 100 + 4);
+    folder.limit = {21, NameUnit::Utf16Units};
+    s = prefixMode(faces);
+    EXPECT_EQ(folder.write(body("x"), s), std::string(faces, 0, 4 * 8) + ".eml");
+}
+
+TEST(Naming, MemoTellsNamesApartAsTheFileSystemDoes)
+{
+    // Where case does not count, "lunch" continues the numbering of "Lunch".
+    const auto upper = [](std::string_view n) {
+        std::string u(n);
+        for (char& c : u)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return u;
+    };
+    FakeFolder folder;
+    folder.memo = NumberingMemo(upper);
+    NamingSettings s{true, true, "", "/out/"};
+    const auto takenIgnoringCase = [&](const std::string& n) {
+        ++folder.tests;
+        for (const auto& have : folder.names)
+            if (upper(have) == upper(n))
+                return true;
+        return false;
+    };
+    for (const char* subject : {"Lunch", "lunch", "LUNCH"}) {
+        const ChosenName c = nameRecord(body(subject), s, takenIgnoringCase, folder.memo, folder.limit);
+        folder.names.insert(c.fileName);
+    }
+    EXPECT_EQ(folder.names, (std::set<std::string>{"LUNCH(2).eml", "Lunch.eml", "lunch(1).eml"}));
+    EXPECT_EQ(folder.tests, 1 + 2 + 2) << "the third record starts at the number the second one left";
 }
 
 TEST(Naming, ManySameSubjectsDoNotRetestEveryNumber)

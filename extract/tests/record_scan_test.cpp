@@ -1,10 +1,10 @@
 #include "mailbox_builder.h"
 #include "record_scan.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sys/mman.h>
 
 using namespace carrowin::extract;
 using carrowin::testing::record;
@@ -88,11 +88,9 @@ TEST(RecordScan, RecognisesMailboxesByHeaderOrMarker)
 
 TEST(RecordScan, PositionsBeyondFourGibibytes)
 {
-    // Untouched anonymous pages read as zeros without taking memory.
     const std::size_t size = (std::size_t{9} << 29) + 4096; // 4.5 GiB and a page
-    void* mem = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    ASSERT_NE(mem, MAP_FAILED);
-    char* base = static_cast<char*>(mem);
+    const carrowin::testing::ZeroedMemory mem(size);
+    char* base = mem.data();
     const std::uint64_t first = (std::uint64_t{1} << 31) + 3;  // past 2 GiB
     const std::uint64_t second = (std::uint64_t{1} << 32) + 7; // past 4 GiB
     std::memcpy(base + first, kMarker.data(), 4);
@@ -108,5 +106,4 @@ TEST(RecordScan, PositionsBeyondFourGibibytes)
     ASSERT_TRUE(r2);
     EXPECT_EQ(bodyOf(image, *r2), "tail");
     EXPECT_FALSE(nextRecord(image, r2->bodyEnd));
-    ::munmap(mem, size);
 }

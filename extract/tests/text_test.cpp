@@ -25,3 +25,11 @@ TEST(Utf8, CountsAndCutsWholeCharacters)
     EXPECT_FALSE(isValidUtf8("\xFC"));
     EXPECT_EQ(countCharacters("\xFC\xFC"), 2u);
 }
+
+TEST(Utf16, LengthCountsSurrogatePairsTwice)
+{
+    EXPECT_EQ(utf16Length(""), 0u);
+    EXPECT_EQ(utf16Length("a\u00FC\u20AC"), 3u);
+    EXPECT_EQ(utf16Length("\U0001F600x"), 3u);
+    EXPECT_EQ(utf16Length("\xFC\xFC"), 2u); // invalid bytes become one replacement each
+}

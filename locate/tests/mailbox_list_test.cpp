@@ -1,5 +1,5 @@
-#include "mailbox_builder.h"
 #include "mailbox_list.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,22 +10,23 @@ namespace fs = std::filesystem;
 TEST(MailboxList, ListsMailboxFilesSortedIgnoringCase)
 {
     t::TempDir dir;
-    for (const char* n : {"Sent.mbx", "inbox.mbx", "Archive.mbx", "OUTBOX.MBX", "notes.txt", "x.mbx.bak", ".Hidden.mbx"})
+    for (const char* n : {"Sent.mbx", "inbox.mbx", "Archive.mbx", "OUTBOX.MBX", "notes.txt", "x.mbx.bak"})
         t::writeFile(dir / n, "");
+    t::createHiddenFile(dir.path(), "Hidden.mbx");
     fs::create_directory(dir / "Old.mbx");
-    const auto names = listMailboxes(dir.path().string());
+    const auto names = listMailboxes(t::utf8(dir.path()));
     EXPECT_EQ(names, (std::vector<std::string>{"Archive.mbx", "inbox.mbx", "OUTBOX.MBX", "Sent.mbx"}));
     EXPECT_EQ(inboxIndex(names), 1u);
-    EXPECT_EQ(listMailboxes(dir.path().string() + "/"), names);
+    EXPECT_EQ(listMailboxes(t::utf8(dir.path()) + "/"), names);
 }
 
 TEST(MailboxList, NothingToListFailsQuietly)
 {
     t::TempDir dir;
     EXPECT_TRUE(listMailboxes("").empty());
-    EXPECT_TRUE(listMailboxes((dir / "missing").string()).empty());
+    EXPECT_TRUE(listMailboxes(t::utf8(dir / "missing")).empty());
     t::writeFile(dir / "file.mbx", "");
-    EXPECT_TRUE(listMailboxes((dir / "file.mbx").string()).empty());
+    EXPECT_TRUE(listMailboxes(t::utf8(dir / "file.mbx")).empty());
     EXPECT_FALSE(inboxIndex({"Notes.mbx"}));
 }
 
@@ -33,10 +34,10 @@ TEST(MailboxList, EntryTestAnswersForFilesAndFolders)
 {
     t::TempDir dir;
     t::writeFile(dir / "file", "");
-    EXPECT_TRUE(entryExists(dir.path().string()));
-    EXPECT_TRUE(entryExists(dir.path().string() + "/"));
-    EXPECT_TRUE(entryExists((dir / "file").string()));
-    EXPECT_FALSE(entryExists((dir / "nothing").string()));
+    EXPECT_TRUE(entryExists(t::utf8(dir.path())));
+    EXPECT_TRUE(entryExists(t::utf8(dir.path()) + "/"));
+    EXPECT_TRUE(entryExists(t::utf8(dir / "file")));
+    EXPECT_FALSE(entryExists(t::utf8(dir / "nothing")));
     EXPECT_FALSE(entryExists(""));
     EXPECT_TRUE(entryExists("/"));
 }

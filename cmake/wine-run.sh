@@ -1,0 +1,26 @@
+#!/bin/sh
+# wine-run.sh PREFIX PROGRAM [ARG...]: runs a Windows program under Wine in the build's
+# own prefix, creating the prefix and starting a persistent server first when needed.
+# The server and Wine's service processes are started with no pipes and no lock
+# attached: they would inherit a test's output and keep the test from ending, or hold
+# the lock for as long as they live.
+set -e
+prefix=$1
+shift
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+mkdir -p "$prefix"
+(
+    flock 9
+    if [ ! -f "$prefix/.carrowin-ready" ]; then
+        wineboot -i </dev/null >/dev/null 2>&1 9>&-
+        wineserver -w 9>&-
+        touch "$prefix/.carrowin-ready"
+    fi
+    # Exit status 0 only when a new server was started (2: one is running already).
+    # It outlives the last program by five minutes, enough to go from building to
+    # testing, and the tests' own fixture stops it at their end.
+    if wineserver -p300 </dev/null >/dev/null 2>&1 9>&-; then
+        wine cmd /c ver </dev/null >/dev/null 2>&1 9>&- || true
+    fi
+) 9>"$prefix.lock"
+exec wine "$@"

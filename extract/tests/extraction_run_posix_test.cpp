@@ -1,0 +1,62 @@
+// What only POSIX systems have: links, permission bits, file size limits.
+#include "errors.h"
+#include "run_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace carrowin::extract;
+namespace t = carrowin::testing;
+using t::ExtractionRun;
+
+TEST_F(ExtractionRun, DanglingLinkAndHiddenFileCountAsTaken)
+{
+    std::filesystem::create_symlink("nowhere", outFile("Lunch.eml"));
+    t::writeFile(outFile(".hidden.eml"), "x");
+    const std::string path = writeMailbox({t::mail("Lunch"), t::mail(".hidden")});
+    runExtraction(path, host);
+    EXPECT_TRUE(std::filesystem::is_symlink(outFile("Lunch.eml")));
+    EXPECT_FALSE(std::filesystem::exists(outDir() / "nowhere"));
+    EXPECT_EQ(t::readFile(outFile("Lunch(1).eml")), t::padded(t::mail("Lunch")));
+    // The filter makes ".hidden" the visible "hidden", which is free.
+    EXPECT_EQ(t::readFile(outFile(".hidden.eml")), "x");
+    EXPECT_TRUE(std::filesystem::exists(outFile("hidden.eml")));
+}
+
+TEST_F(ExtractionRun, FailingWriteRemovesThePartFileAndKeepsEarlierOnes)
+{
+    const std::string big(64 * 1024, 'x');
+    const std::string path = writeMailbox({t::mail("small"), t::mail("big", big), t::mail("after")});
+    // A file size limit makes the second write fail half way, like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit low = old;
+    low.rlim_cur = 16 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    std::string message;
+    std::error_code code;
+    try {
+        runExtraction(path, host);
+    } catch (const ExtractError& e) {
+        message = e.what();
+        code = e.code();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_NE(message.find("big.eml"), std::string::npos) << message;
+    EXPECT_EQ(code, std::errc::file_too_large) << message;
+    EXPECT_EQ(outNames(), (std::vector<std::string>{"small.eml"}));
+}
+
+TEST_F(ExtractionRun, UnwritableOutputFolderIsAnError)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: folder permissions do not stop root";
+    const std::string path = writeMailbox({t::mail("a")});
+    std::filesystem::permissions(outDir(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_THROW(runExtraction(path, host), ExtractError);
+    std::filesystem::permissions(outDir(), std::filesystem::perms::owner_all);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// A run against folders of its own, with a host that plays the window: it holds the
+// settings and takes back what the run writes into them.
+#include "extraction_run.h"
+#include "mailbox_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace carrowin::testing {
+
+class FakeHost : public extract::RunHost {
+public:
+    extract::NamingSettings settings{true, true, "File", ""};
+    bool cancel = false;
+    std::vector<extract::Progress> progress;
+    std::vector<std::string> names;
+    std::function<void(const extract::Progress&)> onFile;
+
+    bool cancelRequested() override { return cancel; }
+    extract::NamingSettings currentSettings() override { return settings; }
+    void nameChosen(const std::string& workingName, const std::string& outputFolder) override
+    {
+        settings.workingName = workingName;
+        settings.outputFolder = outputFolder;
+        names.push_back(workingName);
+    }
+    void fileWritten(const extract::Progress& p) override
+    {
+        progress.push_back(p);
+        if (onFile)
+            onFile(p);
+    }
+};
+
+class ExtractionRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directory(outDir());
+        host.settings.outputFolder = utf8(outDir());
+    }
+    // The mailbox's path as the front ends hand it to the run: UTF-8.
+    std::string writeMailbox(const std::vector<std::string>& messages)
+    {
+        const auto path = in / "Inbox.mbx";
+        writeFile(path, mailbox(messages));
+        return utf8(path);
+    }
+    std::filesystem::path outDir() const { return out.path() / "out"; }
+    std::filesystem::path outFile(std::string_view utf8Name) const { return outDir() / pathOf(utf8Name); }
+    std::vector<std::string> outNames() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(outDir()))
+            names.push_back(utf8(e.path().filename()));
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir in;
+    TempDir out;
+    FakeHost host;
+};
+
+} // namespace carrowin::testing

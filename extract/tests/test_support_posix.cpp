@@ -1,0 +1,99 @@
+#include "test_support.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace carrowin::testing {
+
+void prepareTestProcess() {}
+
+ZeroedMemory::ZeroedMemory(std::size_t size) : m_data(nullptr), m_size(size)
+{
+    void* mem = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mem == MAP_FAILED)
+        throw std::system_error(errno, std::generic_category(), "mmap");
+    m_data = static_cast<char*>(mem);
+}
+
+ZeroedMemory::~ZeroedMemory()
+{
+    ::munmap(m_data, m_size);
+}
+
+void writeSparseFile(const std::filesystem::path& path, std::uint64_t size,
+                     const std::vector<std::pair<std::uint64_t, std::string>>& pieces)
+{
+    std::ofstream out(path, std::ios::binary);
+    for (const auto& [offset, bytes] : pieces) {
+        out.seekp(static_cast<std::streamoff>(offset));
+        out << bytes;
+    }
+    out.close();
+    std::filesystem::resize_file(path, size);
+}
+
+std::string createHiddenFile(const std::filesystem::path& folder, const std::string& name)
+{
+    writeFile(folder / pathOf("." + name), "");
+    return "." + name;
+}
+
+std::filesystem::path programFolder()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+std::error_code missingFileCode()
+{
+    return {ENOENT, std::generic_category()};
+}
+
+ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
+                           const std::filesystem::path& cwd)
+{
+    std::vector<std::string> all{program.string()};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string outPath = (m_logs / "out").string();
+    const std::string errPath = (m_logs / "err").string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(cwd.c_str()) != 0)
+            ::_exit(126);
+        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    m_handle = pid;
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_handle > 0) {
+        ::kill(static_cast<pid_t>(m_handle), SIGKILL);
+        ::waitpid(static_cast<pid_t>(m_handle), nullptr, 0);
+    }
+}
+
+void ChildProcess::interrupt()
+{
+    ::kill(static_cast<pid_t>(m_handle), SIGINT);
+}
+
+Outcome ChildProcess::wait()
+{
+    int st = 0;
+    ::waitpid(static_cast<pid_t>(m_handle), &st, 0);
+    m_handle = -1;
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st), readFile(m_logs / "out"), readFile(m_logs / "err")};
+}
+
+} // namespace carrowin::testing
