@@ -117,6 +117,9 @@ int main(int argc, char** argv)
     app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
     app.add_option("MAILBOX", o.mailboxes, "Mailbox files to split, one run each")->required();
     app.set_version_flag("--version", "carrowin-cli 2.11");
+    // On Windows CLI11 would read "/o" as "-o", and so a path such as /mail/Inbox.mbx
+    // as an unknown option: options start with "-" everywhere.
+    app.allow_windows_style_options(false);
     try {
         app.parse(static_cast<int>(argvUtf8.size()), argvUtf8.data());
     } catch (const CLI::ParseError& e) {

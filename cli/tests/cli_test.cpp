@@ -85,6 +85,14 @@ TEST_F(Cli, ArgumentsAreUnicodeWhateverTheCodePage)
     EXPECT_EQ(t::readFile(dir / "Ausgabe-\u00FC/J\u00F6rg \u65E5\u672C.eml"), t::padded(t::mail("x")));
 }
 
+TEST_F(Cli, PathsThatStartWithASlashAreNoOptions)
+{
+    // Read as a Windows-style option, the path was "not expected" or left MAILBOX missing.
+    const Outcome r = runCli({"-q", "/no-such-folder/Inbox.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot open the mailbox \"/no-such-folder/Inbox.mbx\""), std::string::npos) << r.err;
+}
+
 TEST_F(Cli, HelpAndVersionAndUsageErrors)
 {
     Outcome r = runCli({"--help"}, dir.path());
