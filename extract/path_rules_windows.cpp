@@ -37,11 +37,15 @@ std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Na
 
 std::string fileNameKey(std::string_view utf8Name)
 {
-    // The system's own upper-casing, which its file systems compare names with.
-    std::wstring w = wideFromUtf8(utf8Name);
-    if (!w.empty())
-        CharUpperBuffW(w.data(), static_cast<DWORD>(w.size()));
-    return utf8FromWide(w);
+    // File systems compare names upper-cased the same way in every locale.
+    const std::wstring w = wideFromUtf8(utf8Name);
+    if (w.empty())
+        return {};
+    std::wstring upper(w.size(), L'\0');
+    const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(), static_cast<int>(w.size()),
+                                upper.data(), static_cast<int>(upper.size()), nullptr, nullptr, 0);
+    upper.resize(static_cast<std::size_t>(n));
+    return utf8FromWide(n > 0 ? upper : w);
 }
 
 } // namespace carrowin::extract

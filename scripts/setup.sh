@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs what building and testing Carrowin needs on Debian 12, then configures and
-# builds the given preset (default: release).
+# builds the given preset (default: release). The windows preset needs the mingw-w64
+# cross compiler and Wine instead of Qt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-release}
 
-packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2)
+if [ "$preset" = windows ]; then
+  packages=(cmake ninja-build libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine)
+else
+  packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
+            qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
