@@ -8,6 +8,9 @@ set -e
 prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Wine writes file names in the locale's character set: without UTF-8 it cannot create
+# a file whose name holds a character beyond ASCII.
+export LC_ALL=C.UTF-8
 mkdir -p "$prefix"
 (
     flock 9
