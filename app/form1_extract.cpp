@@ -1,42 +1,40 @@
 // The extraction run behind the Extract button.
-#include "form1.h"
+#include "form1_handlers.h"
 
 #include "errors.h"
 #include "extraction_run.h"
-#include "message_boxes.h"
 #include "module1.h"
-#include "ui_form1.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QScreen>
 
 #include <optional>
+
+namespace carrowin::app {
 
 // Lets the run read its settings from the controls and show its progress. Captions are
 // redrawn at most once per screen refresh: a repaint costs far more than writing a
 // message file, and more often than the screen shows it is wasted.
-class Form1::RunHost : public carrowin::extract::RunHost {
+class Form1Handlers::RunHost : public extract::RunHost {
 public:
-    explicit RunHost(Form1& form) : m_ui(*form.ui)
+    using Clock = std::chrono::steady_clock;
+
+    explicit RunHost(Form1View& view)
+        : m_view(view), m_frame(view.frameInterval()), m_shownName(view.text(Control::fpref1))
     {
-        const QScreen* screen = form.screen();
-        const qreal hz = screen != nullptr && screen->refreshRate() > 1 ? screen->refreshRate() : 60.0;
-        m_frameMs = static_cast<qint64>(1000.0 / hz);
-        // A prefix the user types while the run goes on wins over the name not yet shown.
-        m_userEdit = QObject::connect(m_ui.fpref1, &QLineEdit::textEdited, [this] { m_namePending = false; });
     }
-    ~RunHost() override { QObject::disconnect(m_userEdit); }
 
     bool cancelRequested() override { return Module1::CancelRequested != Module1::False; }
 
-    carrowin::extract::NamingSettings currentSettings() override
+    extract::NamingSettings currentSettings() override
     {
-        carrowin::extract::NamingSettings s;
-        s.bySubject = m_ui.sopt1->isChecked();
-        s.removeRe = m_ui.Check1->value() == 1;
-        s.workingName = m_namePending ? m_pendingName : m_ui.fpref1->text().toStdString();
-        s.outputFolder = m_ui.outpth1->text().toStdString();
+        extract::NamingSettings s;
+        s.bySubject = m_view.value(Control::sopt1) == Module1::True;
+        s.removeRe = m_view.value(Control::Check1) == 1;
+        // A prefix the user has typed since the box was last drawn wins over a name that
+        // is not shown yet.
+        const std::string box = m_view.text(Control::fpref1);
+        if (m_namePending && box != m_shownName)
+            m_namePending = false;
+        s.workingName = m_namePending ? m_pendingName : box;
+        s.outputFolder = m_view.text(Control::outpth1);
         return s;
     }
 
@@ -44,50 +42,50 @@ public:
     {
         m_pendingName = workingName;
         m_namePending = true;
-        const QString folder = QString::fromStdString(outputFolder);
-        if (m_ui.outpth1->text() != folder)
-            m_ui.outpth1->setText(folder);
+        if (m_view.text(Control::outpth1) != outputFolder)
+            m_view.setText(Control::outpth1, outputFolder);
     }
 
-    void fileWritten(const carrowin::extract::Progress& p) override
+    void fileWritten(const extract::Progress& p) override
     {
         m_count = p.filesWritten;
-        if (!m_shown.isValid() || m_shown.elapsed() >= m_frameMs)
+        if (!m_shown || Clock::now() - *m_shown >= m_frame)
             publish();
-        QCoreApplication::processEvents();
+        m_view.processPendingEvents();
     }
 
     // Brings the counter and the prefix box up to the last file written.
     void publish()
     {
         if (m_count > 0)
-            m_ui.prog1->setText(QStringLiteral("File ") + QString::number(m_count));
-        if (m_namePending)
-            m_ui.fpref1->setText(QString::fromStdString(m_pendingName));
+            m_view.setText(Control::prog1, "File " + std::to_string(m_count));
+        if (m_namePending) {
+            m_view.setText(Control::fpref1, m_pendingName);
+            m_shownName = m_pendingName;
+        }
         m_namePending = false;
-        m_shown.start();
+        m_shown = Clock::now();
     }
 
 private:
-    Ui::Form1& m_ui;
-    qint64 m_frameMs = 16;
-    QElapsedTimer m_shown;
+    Form1View& m_view;
+    std::chrono::milliseconds m_frame;
+    std::optional<Clock::time_point> m_shown;
     std::uint64_t m_count = 0;
+    std::string m_shownName; // what the prefix box showed when last drawn by the run
     std::string m_pendingName;
     bool m_namePending = false;
-    QMetaObject::Connection m_userEdit;
 };
 
-void Form1::cmdx1_Click()
+void Form1Handlers::cmdx1_Click()
 {
     if (m_running)
         return; // a rebuild of the mailbox list cannot start a second run inside the first
     std::string path;
     try {
-        path = carrowin::extract::mailboxPath(ui->inpth1->currentText().toStdString(),
-                                              ui->infil1->currentText().toStdString());
-    } catch (const carrowin::extract::ExtractError& e) {
-        MessageBoxes::show(this, QString::fromStdString(e.what()), MessageBoxes::Kind::Error);
+        path = extract::mailboxPath(m_view.text(Control::inpth1), m_view.text(Control::infil1));
+    } catch (const extract::ExtractError& e) {
+        m_view.showMessage(e.what(), MessageKind::Error);
         return;
     }
     // A new run starts uncancelled, whatever an earlier Cancel left behind.
@@ -95,40 +93,42 @@ void Form1::cmdx1_Click()
     m_running = true;
     enterRunningState();
 
-    RunHost host(*this);
-    std::optional<QString> failure;
-    auto ending = carrowin::extract::RunEnding::Cancelled;
+    RunHost host(m_view);
+    std::optional<std::string> failure;
+    auto ending = extract::RunEnding::Cancelled;
     try {
-        ending = carrowin::extract::runExtraction(path, host).ending;
-    } catch (const carrowin::extract::ExtractError& e) {
-        failure = QString::fromStdString(e.what());
+        ending = extract::runExtraction(path, host).ending;
+    } catch (const extract::ExtractError& e) {
+        failure = e.what();
     }
     if (!m_closed) { // a closed window is left alone
         host.publish();
         if (failure)
-            MessageBoxes::show(this, *failure, MessageBoxes::Kind::Error);
-        else if (ending == carrowin::extract::RunEnding::Completed)
-            MessageBoxes::show(this, QStringLiteral("Extraction Complete"));
+            m_view.showMessage(*failure, MessageKind::Error);
+        else if (ending == extract::RunEnding::Completed)
+            m_view.showMessage("Extraction Complete", MessageKind::Plain);
         resetAfterRun();
     }
     m_running = false;
 }
 
-void Form1::enterRunningState()
+void Form1Handlers::enterRunningState()
 {
-    ui->Command1->show();
-    setCursor(Qt::WaitCursor);
-    ui->cmdx1->hide();
-    ui->prog1->show();
-    ui->Label1->show();
+    m_view.setVisible(Control::Command1, true);
+    m_view.setBusyPointer(true);
+    m_view.setVisible(Control::cmdx1, false);
+    m_view.setVisible(Control::prog1, true);
+    m_view.setVisible(Control::Label1, true);
 }
 
-void Form1::resetAfterRun()
+void Form1Handlers::resetAfterRun()
 {
-    unsetCursor();
-    ui->Label1->hide();
-    ui->prog1->hide();
-    ui->Command1->hide();
-    ui->cmdx1->show();
-    ui->fpref1->setText(QStringLiteral("File"));
+    m_view.setBusyPointer(false);
+    m_view.setVisible(Control::Label1, false);
+    m_view.setVisible(Control::prog1, false);
+    m_view.setVisible(Control::Command1, false);
+    m_view.setVisible(Control::cmdx1, true);
+    m_view.setText(Control::fpref1, "File");
 }
+
+} // namespace carrowin::app

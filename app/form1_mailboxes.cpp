@@ -1,85 +1,85 @@
 // Finding the mailboxes: the proposed input folder and the mailbox list.
-#include "form1.h"
+#include "form1_handlers.h"
 
 #include "mailbox_list.h"
-#include "message_boxes.h"
-#include "sorted_combo.h"
 #include "store_root.h"
-#include "ui_form1.h"
-
-#include <QFocusEvent>
-#include <QKeyEvent>
 
 #include <cstdlib>
 
-void Form1::FindStoreRoot()
+namespace carrowin::app {
+namespace {
+
+bool isInbox(const std::string& name)
 {
-    const auto found = carrowin::locate::findStoreRoot(
-        carrowin::locate::winePrefixFor(std::getenv("WINEPREFIX"), std::getenv("HOME")));
-    if (found.errorCode != 0) {
-        MessageBoxes::show(this, QStringLiteral("Registry read error ") + QString::number(found.errorCode));
-        return;
+    constexpr std::string_view kInbox{"INBOX.MBX"};
+    if (name.size() != kInbox.size())
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
+        if (c != kInbox[i])
+            return false;
     }
-    const QString folder = QString::fromStdString(found.proposedFolder);
-    ui->inpth1->addItem(folder);
-    ui->inpth1->setEditText(folder);
+    return true;
 }
 
-void Form1::FillMailboxList()
+} // namespace
+
+void Form1Handlers::FindStoreRoot()
 {
-    ui->infil1->clear();
-    ui->infil1->clearEditText();
-    const std::string folder = ui->inpth1->currentText().toStdString();
+    const auto found = locate::findStoreRoot(locate::winePrefixFor(std::getenv("WINEPREFIX"), std::getenv("HOME")));
+    if (found.errorCode != 0) {
+        m_view.showMessage("Registry read error " + std::to_string(found.errorCode), MessageKind::Plain);
+        return;
+    }
+    m_view.addListEntries(Control::inpth1, {found.proposedFolder});
+    m_view.setText(Control::inpth1, found.proposedFolder);
+    inpth1_Change(); // what setting the text does
+}
+
+void Form1Handlers::FillMailboxList()
+{
+    m_view.clearList(Control::infil1);
+    const std::string folder = m_view.text(Control::inpth1);
     if (folder.empty())
         return; // Extract keeps its visibility
-    const std::vector<std::string> names = carrowin::locate::listMailboxes(folder);
-    for (const std::string& name : names)
-        addSortedEntry(ui->infil1, QString::fromStdString(name));
-    ui->infil1->setEditText(ui->infil1->itemText(0));
-    for (int i = 0; i < ui->infil1->count(); ++i) {
-        if (ui->infil1->itemText(i).compare(QStringLiteral("Inbox.mbx"), Qt::CaseInsensitive) == 0) {
-            ui->infil1->setEditText(ui->infil1->itemText(i));
+    m_view.addListEntries(Control::infil1, locate::listMailboxes(folder));
+    m_view.setText(Control::infil1, m_view.listEntry(Control::infil1, 0));
+    for (int i = 0, n = m_view.listCount(Control::infil1); i < n; ++i) {
+        const std::string entry = m_view.listEntry(Control::infil1, i);
+        if (isInbox(entry)) {
+            m_view.setText(Control::infil1, entry);
             break;
         }
     }
     if (!m_running) // Extract stays hidden for the whole of a run
-        ui->cmdx1->setVisible(!ui->infil1->currentText().isEmpty());
+        m_view.setVisible(Control::cmdx1, !m_view.text(Control::infil1).empty());
 }
 
-void Form1::inpth1_Change()
+void Form1Handlers::inpth1_Change()
 {
     FillMailboxList();
 }
 
-void Form1::inpth1_Click()
+void Form1Handlers::inpth1_Click()
 {
     rebuildWhenFolderExists();
 }
 
-void Form1::inpth1_KeyUp()
+void Form1Handlers::inpth1_KeyUp()
 {
     rebuildWhenFolderExists();
 }
 
-void Form1::inpth1_LostFocus()
+void Form1Handlers::inpth1_LostFocus()
 {
     rebuildWhenFolderExists();
 }
 
-void Form1::rebuildWhenFolderExists()
+void Form1Handlers::rebuildWhenFolderExists()
 {
-    const std::string text = ui->inpth1->currentText().toStdString();
-    if (!text.empty() && carrowin::locate::entryExists(text))
+    const std::string text = m_view.text(Control::inpth1);
+    if (!text.empty() && locate::entryExists(text))
         FillMailboxList();
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == ui->inpth1->lineEdit() && event->type() == QEvent::KeyRelease
-        && !static_cast<QKeyEvent*>(event)->isAutoRepeat())
-        inpth1_KeyUp();
-    if (watched == ui->inpth1 && event->type() == QEvent::FocusOut
-        && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
-        inpth1_LostFocus();
-    return QWidget::eventFilter(watched, event);
-}
+} // namespace carrowin::app

@@ -1,10 +1,8 @@
 #include "module1.h"
 
-#include "form1.h"
-
 namespace Module1 {
 
-qint16 CancelRequested = False;
-QPointer<Form1> Form1Ref;
+std::int16_t CancelRequested = False;
+carrowin::app::Form1View* Form1Ref = nullptr;
 
 } // namespace Module1

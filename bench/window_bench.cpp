@@ -26,7 +26,7 @@ int main(int argc, char** argv)
             failure = text;
     });
     Form1 form;
-    form.Form_Load();
+    form.handlers().Form_Load();
     const QFileInfo mailbox(QString::fromLocal8Bit(argv[1]));
     form.findChild<QComboBox*>(QStringLiteral("inpth1"))->setEditText(mailbox.absolutePath());
     form.findChild<QComboBox*>(QStringLiteral("infil1"))->setEditText(mailbox.fileName());
@@ -34,7 +34,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer timer;
     timer.start();
-    form.cmdx1_Click();
+    form.handlers().cmdx1_Click();
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     if (!failure.isEmpty()) {
         std::fprintf(stderr, "window-bench: %s\n", qPrintable(failure));

@@ -39,6 +39,11 @@ std::string createHiddenFile(const std::filesystem::path& folder, const std::str
 // The folder of the running test program.
 std::filesystem::path programFolder();
 
+// Makes `storeRoot` (UTF-8) the current user's mail store for findStoreRoot: in a Wine
+// prefix made in `scratch` on POSIX, in the registry on Windows. useNoStore removes it.
+void useStoreRoot(const std::filesystem::path& scratch, const std::string& storeRoot);
+void useNoStore(const std::filesystem::path& scratch);
+
 // The code the system gives for opening a path that does not exist.
 std::error_code missingFileCode();
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -45,6 +46,22 @@ std::string createHiddenFile(const std::filesystem::path& folder, const std::str
 std::filesystem::path programFolder()
 {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+void useStoreRoot(const std::filesystem::path& scratch, const std::string& storeRoot)
+{
+    std::string escaped;
+    for (char c : storeRoot)
+        escaped += (c == '\\' || c == '"') ? std::string{'\\', c} : std::string{c};
+    std::filesystem::create_directories(scratch / "wine");
+    writeFile(scratch / "wine/user.reg", "WINE REGISTRY Version 2\n\n[Software\\\\Microsoft\\\\Outlook Express] 1\n"
+                                         "\"Store Root\"=\"" + escaped + "\"\n");
+    ::setenv("WINEPREFIX", (scratch / "wine").c_str(), 1);
+}
+
+void useNoStore(const std::filesystem::path& scratch)
+{
+    ::setenv("WINEPREFIX", (scratch / "no-prefix").c_str(), 1);
 }
 
 std::error_code missingFileCode()

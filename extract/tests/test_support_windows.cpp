@@ -103,6 +103,19 @@ std::filesystem::path programFolder()
     return std::filesystem::path(path).parent_path();
 }
 
+void useStoreRoot(const std::filesystem::path&, const std::string& storeRoot)
+{
+    runProcess("reg.exe", {"add", "HKCU\\Software\\Microsoft\\Outlook Express", "/v", "Store Root", "/t", "REG_SZ",
+                           "/d", storeRoot, "/f"},
+               std::filesystem::current_path());
+}
+
+void useNoStore(const std::filesystem::path&)
+{
+    runProcess("reg.exe", {"delete", "HKCU\\Software\\Microsoft\\Outlook Express", "/f"},
+               std::filesystem::current_path());
+}
+
 std::error_code missingFileCode()
 {
     return {ERROR_FILE_NOT_FOUND, std::system_category()};

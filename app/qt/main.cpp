@@ -7,6 +7,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Carrowin"));
     Form1 form;
-    form.Form_Load();
+    form.handlers().Form_Load();
     return QApplication::exec();
 }
