@@ -1,16 +1,27 @@
 #!/bin/sh
-# wine-run.sh PREFIX PROGRAM [ARG...]: runs a Windows program under Wine in the build's
-# own prefix, creating the prefix and starting a persistent server first when needed.
+# wine-run.sh [--own-display] PREFIX PROGRAM [ARG...]: runs a Windows program under Wine
+# in the build's own prefix, creating the prefix and starting a persistent server first
+# when needed. With --own-display its windows go to the prefix's own virtual display
+# (wine-display.sh starts it), never to the user's screen.
 # The server and Wine's service processes are started with no pipes and no lock
 # attached: they would inherit a test's output and keep the test from ending, or hold
 # the lock for as long as they live.
 set -e
+own_display=0
+if [ "$1" = --own-display ]; then
+    own_display=1
+    shift
+fi
 prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Wine writes file names in the locale's character set: without UTF-8 it cannot create
 # a file whose name holds a character beyond ASCII.
 export LC_ALL=C.UTF-8
+if [ "$own_display" = 1 ]; then
+    DISPLAY=$("$(dirname "$0")/wine-display.sh" number "$prefix")
+    export DISPLAY
+fi
 mkdir -p "$prefix"
 (
     flock 9

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing Carrowin needs on Debian 12, then configures and
 # builds the given preset (default: release). The windows preset needs the mingw-w64
-# cross compiler and Wine instead of Qt.
+# cross compiler, Wine and a virtual display (Xvfb) instead of Qt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-release}
 
 if [ "$preset" = windows ]; then
-  packages=(cmake ninja-build libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine)
+  packages=(cmake ninja-build libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine xvfb)
 else
   packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
             qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2)

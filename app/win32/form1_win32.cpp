@@ -1,0 +1,590 @@
+#include "form1_win32.h"
+
+#include "windows_text.h"
+
+#include <commctrl.h>
+
+#include <array>
+
+namespace carrowin::win32 {
+namespace {
+
+using app::Control;
+using extract::utf8FromWide;
+using extract::wideFromUtf8;
+
+constexpr wchar_t kClassName[] = L"CarrowinForm1";
+constexpr wchar_t kCaption[] = L"Carrowin -- For OE4 messages--ver. 2.11";
+constexpr int kClientWidth = 6075; // twips
+constexpr int kClientHeight = 6435;
+constexpr int kFirstId = 100; // a control's id is kFirstId + its place in the tab order
+constexpr COLORREF kNoColour = CLR_INVALID;
+
+enum Font { Small, Window, Heading }; // 8.25, 9.75 and 12 pt
+constexpr std::array<int, 3> kFontHundredthsOfPoints{825, 975, 1200};
+
+constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+constexpr DWORD kHeading = WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOPREFIX;
+constexpr DWORD kEdit = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
+constexpr DWORD kCombo = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
+constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON;
+
+// The controls in the order of the tab positions (0 to 18), which is also the order in
+// which they are created. Places are twips in the client area; the four controls of the
+// frame "Save" are given with the frame's own place (1044, 432) added.
+struct Spec {
+    const wchar_t* name;
+    const wchar_t* cls;
+    DWORD style;
+    DWORD exStyle;
+    const wchar_t* text;
+    int left, top, width, height;
+    Font font;
+    COLORREF colour;
+    const wchar_t* tip;
+};
+
+const std::array<Spec, 19> kControls{{
+    {L"prog1", WC_STATICW, kHeading & ~WS_VISIBLE, 0, L"", 756, 5652, 1848, 408, Heading, RGB(0, 0, 255), nullptr},
+    {L"Label2", WC_STATICW, kHeading, 0, L"Action", 468, 36, 804, 372, Heading, RGB(255, 0, 0), nullptr},
+    {L"Frame2", WC_BUTTONW, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, L"Save", 1044, 432, 3792, 1416, Window, kNoColour,
+     nullptr},
+    {L"sopt1", WC_BUTTONW, WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0, L"By Subject", 1044 + 180, 432 + 324,
+     3036, 336, Window, kNoColour, L"Select to name Output files by message Subject"},
+    {L"sopt2", WC_BUTTONW, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, L"By Prefix", 1044 + 180,
+     432 + 720, 3360, 264, Window, kNoColour, L"Select to name files by Prefix below"},
+    {L"fpref1", WC_EDITW, kEdit | WS_DISABLED, WS_EX_CLIENTEDGE, L"File", 1044 + 612, 432 + 1008, 3072, 324, Window,
+     kNoColour, L"Type in value to use for File Prefix"},
+    {L"Label3", WC_STATICW, kHeading, 0, L"Input", 468, 1908, 804, 372, Heading, RGB(0, 0, 255), nullptr},
+    {L"Label4", WC_STATICW, kLabel, 0, L"Path:", 72, 2304, 696, 264, Window, kNoColour, nullptr},
+    {L"inpth1", WC_COMBOBOXW, kCombo, 0, L"", 324, 2628, 5664, 288, Small, kNoColour, L"Set Directory Path to DBX files"},
+    {L"infil1", WC_COMBOBOXW, kCombo | CBS_SORT, 0, L"", 324, 3348, 5664, 288, Small, kNoColour,
+     L"Select DBX file to Extract"},
+    {L"outpth1", WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 324, 4464, 5664, 288, Small, kNoColour,
+     L"Type or Paste in Path for Output files or use current"},
+    {L"cmdx1", WC_BUTTONW, kButton, 0, L"&Extract", 3996, 5040, 1596, 480, Window, kNoColour,
+     L"Click to begin file extraction!"},
+    {L"Label5", WC_STATICW, kLabel, 0, L"Select, Paste, or Type in values", 1920, 2340, 2400, 225, Small, kNoColour,
+     nullptr},
+    {L"Label6", WC_STATICW, kLabel, 0, L"File:", 108, 3024, 696, 264, Window, kNoColour, nullptr},
+    {L"Label7", WC_STATICW, kHeading, 0, L"Output", 468, 3780, 804, 372, Heading, RGB(0, 128, 0), nullptr},
+    {L"Label8", WC_STATICW, kLabel, 0, L"Path:", 72, 4140, 696, 264, Window, kNoColour, nullptr},
+    {L"Command1", WC_BUTTONW, kButton, 0, L"&Cancel", 3996, 5652, 1596, 480, Window, kNoColour, nullptr},
+    {L"Label1", WC_STATICW, kLabel, 0, L"Progress:", 288, 5148, 1560, 300, Window, kNoColour, nullptr},
+    {L"Check1", WC_BUTTONW, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_3STATE, 0, L"Remove Re:", 1044 + 1800,
+     432 + 360, 1695, 255, Window, kNoColour, L"Select to remove Re from replies to same Subject"},
+}};
+
+// The six rules: 3 pixels high, centred on their y.
+struct Rule {
+    int fromX, toX, y;
+    COLORREF colour;
+};
+constexpr std::array<Rule, 6> kRules{{{36, 396, 216, RGB(255, 0, 0)},
+                                      {1332, 5976, 216, RGB(255, 0, 0)},
+                                      {36, 396, 2088, RGB(0, 0, 255)},
+                                      {1332, 5976, 2088, RGB(0, 0, 255)},
+                                      {36, 396, 3960, RGB(0, 128, 0)},
+                                      {1332, 5976, 3960, RGB(0, 128, 0)}}};
+
+int indexOf(Control c)
+{
+    switch (c) {
+    case Control::prog1: return 0;
+    case Control::sopt1: return 3;
+    case Control::sopt2: return 4;
+    case Control::fpref1: return 5;
+    case Control::inpth1: return 8;
+    case Control::infil1: return 9;
+    case Control::outpth1: return 10;
+    case Control::cmdx1: return 11;
+    case Control::Command1: return 16;
+    case Control::Label1: return 17;
+    case Control::Check1: return 18;
+    }
+    return 0;
+}
+
+int idOf(Control c)
+{
+    return kFirstId + indexOf(c);
+}
+
+int px(int twips, UINT dpi)
+{
+    return MulDiv(twips, static_cast<int>(dpi), 1440);
+}
+
+// The window's dpi where the system can tell it per monitor, the system's elsewhere.
+UINT dpiOf(HWND hwnd)
+{
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (hwnd != nullptr && getDpiForWindow != nullptr)
+        return getDpiForWindow(hwnd);
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+std::wstring windowText(HWND h)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring comboEntry(HWND combo, int index)
+{
+    const LRESULT len = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (len == CB_ERR)
+        return {};
+    std::wstring text(static_cast<std::size_t>(len) + 1, L'\0');
+    const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got == CB_ERR ? 0 : static_cast<std::size_t>(got));
+    return text;
+}
+
+int heightOf(HWND h)
+{
+    RECT r{};
+    GetWindowRect(h, &r);
+    return r.bottom - r.top;
+}
+
+// A combo box's field is as high as its font needs. It is brought to the described height
+// by what the box does with the field height asked for (systems count its margins
+// differently), as far as the font allows.
+void fitComboHeight(HWND combo, int height)
+{
+    auto asked = SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    for (int tries = 0; tries < 3 && heightOf(combo) != height; ++tries) {
+        asked += height - heightOf(combo);
+        SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), asked);
+    }
+}
+
+HWND s_window = nullptr; // the one window, for the message loop's keyboard handling
+
+} // namespace
+
+Form1::Form1(HINSTANCE instance) : m_instance(instance), m_handlers(*this)
+{
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+    InitCommonControlsEx(&icc);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc); // fails harmlessly when a second window registers it again
+
+    // A fixed border and the close button only: neither resizing nor minimising.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    m_hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, kCaption, style, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+                             nullptr, nullptr, instance, this);
+    s_window = m_hwnd;
+    createControls();
+    layout(dpiOf(m_hwnd));
+}
+
+Form1::~Form1()
+{
+    if (m_hwnd != nullptr)
+        DestroyWindow(m_hwnd);
+    for (HFONT f : m_fonts)
+        DeleteObject(f);
+}
+
+HWND Form1::control(std::wstring_view name) const
+{
+    for (std::size_t i = 0; i < kControls.size(); ++i)
+        if (name == kControls[i].name)
+            return m_controls[i];
+    return nullptr;
+}
+
+HWND Form1::handleOf(Control c) const
+{
+    return m_controls[static_cast<std::size_t>(indexOf(c))];
+}
+
+void Form1::createControls()
+{
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const Spec& s = kControls[i];
+        const HWND h = CreateWindowExW(s.exStyle, s.cls, s.text, s.style, 0, 0, 10, 10, m_hwnd,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), m_instance, nullptr);
+        m_controls.push_back(h);
+    }
+    SendMessageW(handleOf(Control::sopt2), BM_SETCHECK, BST_CHECKED, 0); // the creation state: "By Prefix"
+    // The frame lies beneath what it holds and never paints over it. It takes no focus,
+    // so its place in the z-order leaves the tab order alone.
+    const HWND frame = control(L"Frame2");
+    SetWindowLongW(frame, GWL_STYLE, GetWindowLongW(frame, GWL_STYLE) | WS_CLIPSIBLINGS);
+    SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // "By Subject" and "Remove Re:" overlap inside the frame; the check box lies on top.
+    SetWindowSubclass(handleOf(Control::sopt1), overlappedOptionProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    // The folder box's key releases reach inpth1_KeyUp through its edit field.
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    if (GetComboBoxInfo(handleOf(Control::inpth1), &info))
+        SetWindowSubclass(info.hwndItem, folderEditProc, 1, reinterpret_cast<DWORD_PTR>(this));
+
+    m_tooltips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
+                                 0, m_hwnd, nullptr, m_instance, nullptr);
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        if (kControls[i].tip == nullptr)
+            continue;
+        addTooltip(m_controls[i], kControls[i].tip);
+        COMBOBOXINFO combo{};
+        combo.cbSize = sizeof combo;
+        if (kControls[i].cls == std::wstring_view(WC_COMBOBOXW) && GetComboBoxInfo(m_controls[i], &combo))
+            addTooltip(combo.hwndItem, kControls[i].tip); // the mouse rests on the edit field
+    }
+}
+
+void Form1::addTooltip(HWND control, const wchar_t* text)
+{
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = m_hwnd;
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.lpszText = const_cast<wchar_t*>(text);
+    SendMessageW(m_tooltips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+// Places every control and sizes the window for `dpi`: 1440 twips make an inch.
+void Form1::layout(UINT dpi)
+{
+    m_dpi = dpi;
+    for (HFONT f : m_fonts)
+        DeleteObject(f);
+    m_fonts.clear();
+    for (int hundredths : kFontHundredthsOfPoints)
+        m_fonts.push_back(CreateFontW(-MulDiv(hundredths, static_cast<int>(dpi), 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                      FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                      VARIABLE_PITCH | FF_SWISS, L"MS Sans Serif"));
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const Spec& s = kControls[i];
+        const HWND h = m_controls[i];
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts[s.font]), FALSE);
+        const int height = px(s.height, dpi);
+        const bool combo = s.cls == std::wstring_view(WC_COMBOBOXW);
+        // A combo box's height counts its drop-down list too.
+        MoveWindow(h, px(s.left, dpi), px(s.top, dpi), px(s.width, dpi), combo ? height * 10 : height, FALSE);
+        if (combo)
+            fitComboHeight(h, height);
+    }
+    RECT frame{0, 0, px(kClientWidth, dpi), px(kClientHeight, dpi)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_EXSTYLE)));
+    SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(m_hwnd, nullptr, TRUE);
+}
+
+void Form1::paintRules(HDC dc) const
+{
+    for (const Rule& r : kRules) {
+        const int y = px(r.y, m_dpi);
+        const int thickness = MulDiv(3, static_cast<int>(m_dpi), 96);
+        const RECT rect{px(r.fromX, m_dpi), y - thickness / 2, px(r.toX, m_dpi), y - thickness / 2 + thickness};
+        const HBRUSH brush = CreateSolidBrush(r.colour);
+        FillRect(dc, &rect, brush);
+        DeleteObject(brush);
+    }
+}
+
+LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        self->m_hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self != nullptr ? self->handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK Form1::folderEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self)
+{
+    const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+    if (msg == WM_KEYUP)
+        reinterpret_cast<Form1*>(self)->m_handlers.inpth1_KeyUp();
+    return result;
+}
+
+// "By Subject" neither paints nor takes the mouse where "Remove Re:" overlaps it, so that
+// the check box, though later in the tab order, lies on top there.
+LRESULT CALLBACK Form1::overlappedOptionProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self)
+{
+    RECT overlap{};
+    GetWindowRect(reinterpret_cast<Form1*>(self)->handleOf(Control::Check1), &overlap);
+    if (msg == WM_NCHITTEST) {
+        const POINT at{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        if (PtInRect(&overlap, at))
+            return HTTRANSPARENT;
+    } else if (msg == WM_PAINT) {
+        MapWindowPoints(HWND_DESKTOP, hwnd, reinterpret_cast<POINT*>(&overlap), 2);
+        PAINTSTRUCT ps;
+        const HDC dc = BeginPaint(hwnd, &ps);
+        ExcludeClipRect(dc, overlap.left, overlap.top, overlap.right, overlap.bottom);
+        DefSubclassProc(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+LRESULT Form1::handle(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_COMMAND:
+        onCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        const auto dc = reinterpret_cast<HDC>(wp);
+        const auto h = reinterpret_cast<HWND>(lp);
+        for (std::size_t i = 0; i < kControls.size(); ++i)
+            if (m_controls[i] == h && kControls[i].colour != kNoColour)
+                SetTextColor(dc, kControls[i].colour);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        const HDC dc = BeginPaint(m_hwnd, &ps);
+        paintRules(dc);
+        EndPaint(m_hwnd, &ps);
+        return 0;
+    }
+    case WM_SETCURSOR:
+        if (m_busy) {
+            SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
+            return TRUE;
+        }
+        break;
+    case WM_DPICHANGED: {
+        layout(HIWORD(wp));
+        const auto* suggested = reinterpret_cast<const RECT*>(lp);
+        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_CLOSE:
+        onClose();
+        return 0;
+    case WM_DESTROY:
+        m_handlers.Form_Terminate();
+        if (s_window == m_hwnd)
+            s_window = nullptr;
+        if (m_quitOnDestroy)
+            PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        m_hwnd = nullptr;
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(m_hwnd, msg, wp, lp);
+}
+
+void Form1::onCommand(int id, int code)
+{
+    auto& h = m_handlers;
+    if (id == IDCANCEL) { // Esc: Command1 is the window's cancel button
+        if (isVisible(Control::Command1))
+            h.Command1_Click();
+        return;
+    }
+    if (code == BN_CLICKED) {
+        if (id == idOf(Control::sopt1))
+            h.sopt1_Click();
+        else if (id == idOf(Control::sopt2))
+            h.sopt2_Click();
+        else if (id == idOf(Control::Command1))
+            h.Command1_Click();
+        else if (id == idOf(Control::Check1)) // a click checks or unchecks; only the program greys it
+            setValue(Control::Check1, value(Control::Check1) == 1 ? 0 : 1);
+        else if (id == idOf(Control::cmdx1)) {
+            h.cmdx1_Click();
+            if (m_destroyAfterRun)
+                DestroyWindow(m_hwnd);
+        }
+        return;
+    }
+    if (id != idOf(Control::inpth1))
+        return;
+    if (code == CBN_EDITCHANGE) {
+        h.inpth1_Change();
+    } else if (code == CBN_SELCHANGE) {
+        // The edit field shows the picked entry only after this notification: show it now.
+        const HWND box = handleOf(Control::inpth1);
+        const LRESULT picked = SendMessageW(box, CB_GETCURSEL, 0, 0);
+        if (picked != CB_ERR)
+            SetWindowTextW(box, comboEntry(box, static_cast<int>(picked)).c_str());
+        h.inpth1_Change();
+        h.inpth1_Click();
+    } else if (code == CBN_KILLFOCUS) {
+        h.inpth1_LostFocus();
+    }
+}
+
+void Form1::onClose()
+{
+    m_handlers.Form_Unload();
+    if (m_handlers.isRunning()) {
+        // The run ends at its next check; the window goes when its handler has returned.
+        ShowWindow(m_hwnd, SW_HIDE);
+        m_destroyAfterRun = true;
+    } else {
+        DestroyWindow(m_hwnd);
+    }
+}
+
+bool Form1::translate(MSG& msg)
+{
+    return s_window != nullptr && (msg.hwnd == s_window || IsChild(s_window, msg.hwnd))
+           && IsDialogMessageW(s_window, &msg);
+}
+
+std::string Form1::text(Control c) const
+{
+    return utf8FromWide(windowText(handleOf(c)));
+}
+
+void Form1::setText(Control c, const std::string& text)
+{
+    SetWindowTextW(handleOf(c), wideFromUtf8(text).c_str());
+}
+
+int Form1::value(Control c) const
+{
+    const LRESULT state = SendMessageW(handleOf(c), BM_GETCHECK, 0, 0);
+    if (c == Control::Check1)
+        return state == BST_CHECKED ? 1 : state == BST_INDETERMINATE ? 2 : 0;
+    return state == BST_CHECKED ? -1 : 0;
+}
+
+void Form1::setValue(Control c, int value)
+{
+    const HWND h = handleOf(c);
+    if (c == Control::Check1) {
+        SendMessageW(h, BM_SETCHECK, value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED, 0);
+        return;
+    }
+    SendMessageW(h, BM_SETCHECK, value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    // Of the two option buttons, Tab stops at the selected one only.
+    const LONG style = GetWindowLongW(h, GWL_STYLE);
+    SetWindowLongW(h, GWL_STYLE, value != 0 ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+}
+
+bool Form1::isVisible(Control c) const
+{
+    return (GetWindowLongW(handleOf(c), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void Form1::setVisible(Control c, bool visible)
+{
+    ShowWindow(handleOf(c), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void Form1::setEnabled(Control c, bool enabled)
+{
+    EnableWindow(handleOf(c), enabled ? TRUE : FALSE);
+}
+
+void Form1::clearList(Control c)
+{
+    SendMessageW(handleOf(c), CB_RESETCONTENT, 0, 0);
+    SetWindowTextW(handleOf(c), L"");
+}
+
+void Form1::addListEntries(Control c, const std::vector<std::string>& entries)
+{
+    const HWND box = handleOf(c);
+    SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(box, CB_INITSTORAGE, entries.size(), 0);
+    for (const std::string& entry : entries)
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wideFromUtf8(entry).c_str()));
+    SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+}
+
+int Form1::listCount(Control c) const
+{
+    return static_cast<int>(SendMessageW(handleOf(c), CB_GETCOUNT, 0, 0));
+}
+
+std::string Form1::listEntry(Control c, int index) const
+{
+    return utf8FromWide(comboEntry(handleOf(c), index));
+}
+
+void Form1::showMessage(const std::string& text, app::MessageKind kind)
+{
+    // Before the window is shown (start-up) the box has no owner and centres on the screen.
+    const HWND owner = IsWindowVisible(m_hwnd) ? m_hwnd : nullptr;
+
+    const UINT icon = kind == app::MessageKind::Error ? MB_ICONWARNING : 0;
+    MessageBoxW(owner, wideFromUtf8(text).c_str(), L"Carrowin", MB_OK | icon);
+}
+
+void Form1::setBusyPointer(bool busy)
+{
+    m_busy = busy;
+    POINT at{};
+    GetCursorPos(&at);
+    const HWND under = WindowFromPoint(at);
+    if (under == m_hwnd || IsChild(m_hwnd, under))
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(busy ? 32514 : 32512))); // IDC_WAIT, IDC_ARROW
+}
+
+void Form1::processPendingEvents()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam)); // for the loop that waits for it
+            return;
+        }
+        if (!translate(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+void Form1::showWindow()
+{
+    RECT window{};
+    GetWindowRect(m_hwnd, &window);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    SetWindowPos(m_hwnd, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(m_hwnd, SW_SHOW);
+    UpdateWindow(m_hwnd);
+    SetFocus(GetNextDlgTabItem(m_hwnd, nullptr, FALSE));
+}
+
+std::chrono::milliseconds Form1::frameInterval() const
+{
+    const HDC dc = GetDC(m_hwnd);
+    const int hz = GetDeviceCaps(dc, VREFRESH);
+    ReleaseDC(m_hwnd, dc);
+    return std::chrono::milliseconds(1000 / (hz > 1 ? hz : 60));
+}
+
+} // namespace carrowin::win32
