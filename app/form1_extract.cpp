@@ -35,6 +35,7 @@ public:
             m_namePending = false;
         s.workingName = m_namePending ? m_pendingName : box;
         s.outputFolder = m_view.text(Control::outpth1);
+        m_folderShown = s.outputFolder;
         return s;
     }
 
@@ -42,7 +43,8 @@ public:
     {
         m_pendingName = workingName;
         m_namePending = true;
-        if (m_view.text(Control::outpth1) != outputFolder)
+        // Nothing runs between reading the settings and naming: the box still shows that.
+        if (m_folderShown != outputFolder)
             m_view.setText(Control::outpth1, outputFolder);
     }
 
@@ -72,7 +74,8 @@ private:
     std::chrono::milliseconds m_frame;
     std::optional<Clock::time_point> m_shown;
     std::uint64_t m_count = 0;
-    std::string m_shownName; // what the prefix box showed when last drawn by the run
+    std::string m_shownName;   // what the prefix box showed when last drawn by the run
+    std::string m_folderShown; // what the output folder box held when the record was named
     std::string m_pendingName;
     bool m_namePending = false;
 };

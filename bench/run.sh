@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times carrowin-cli against the floor (split at markers, numbered files) and against
 # git mailsplit on the same messages, in one run; then 10,000 same-subject messages
-# against 10,000 distinct subjects. Prints medians of REPS runs and the ratios.
+# against 10,000 distinct subjects, and the window's run (offscreen, and under X when a
+# display can be had). Prints medians of REPS runs and the ratios.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 REPS=${REPS:-5}
@@ -12,7 +13,20 @@ bin=$PWD/build/release
 # tmpfs by default: on the shared disk, write-back noise swamps the differences.
 default_dir=/tmp; [ -d /dev/shm ] && default_dir=/dev/shm
 work=$(mktemp -d "${BENCH_DIR:-$default_dir}/carrowin-bench.XXXX")
-trap 'rm -rf "$work"' EXIT
+xvfb=""
+trap 'rm -rf "$work"; [ -z "$xvfb" ] || kill "$xvfb"' EXIT
+
+# The window under a real X server (xcb) as well as offscreen: a virtual one of its own
+# when Xvfb is installed, else the user's display, else offscreen only.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+xcb_display=${DISPLAY:-}
+if command -v Xvfb >/dev/null; then
+  Xvfb :97 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  xcb_display=:97
+  sleep 1
+fi
 
 "$bin/bench/make-mailbox" --messages "$MESSAGES" --seed 1 --mbox "$work/m.mbox" "$work/m.mbx"
 "$bin/bench/make-mailbox" --messages 10000 --seed 2 --same-subject "$work/same.mbx"
@@ -40,9 +54,14 @@ for ((r = 0; r < REPS; r++)); do
     # The window's run as it times itself (without starting Qt), right after the CLI's.
     rm -rf "$work/out"; mkdir "$work/out"; sync
     times[window]+="$(QT_QPA_PLATFORM=offscreen "$bin/bench/window-bench" "$work/m.mbx" "$work/out")"$'\n'
+    if [ -n "$xcb_display" ]; then
+      rm -rf "$work/out"; mkdir "$work/out"; sync
+      times[xcb]+="$(DISPLAY=$xcb_display QT_QPA_PLATFORM=xcb "$bin/bench/window-bench" "$work/m.mbx" "$work/out")"$'\n'
+    fi
   fi
 done
 [ -n "${times[window]:-}" ] && names+=(window)
+[ -n "${times[xcb]:-}" ] && names+=(xcb)
 declare -A med
 for n in "${names[@]}"; do
   med[$n]=$(printf '%s' "${times[$n]}" | sed '/^$/d' | median)
@@ -53,4 +72,5 @@ echo "carrowin-cli / floor:          $(ratio "${med[cli]}" "${med[floor]}")"
 echo "carrowin-cli / git mailsplit:  $(ratio "${med[cli]}" "${med[mailsplit]}")"
 echo "same subject / distinct:       $(ratio "${med[same]}" "${med[distinct]}")"
 [ -n "${med[window]:-}" ] && echo "window / carrowin-cli:         $(ratio "${med[window]}" "${med[cli]}")"
+[ -n "${med[xcb]:-}" ] && echo "window (xcb) / carrowin-cli:   $(ratio "${med[xcb]}" "${med[cli]}")"
 exit 0

@@ -1,5 +1,6 @@
 // Times one extraction run of the window, driven offscreen: the same mailbox and output
 // folder as carrowin-cli gets. Prints the seconds the run took.
+#include "application.h"
 #include "form1.h"
 #include "message_boxes.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareQtApplication();
     QApplication app(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: window-bench MAILBOX OUTDIR\n");

@@ -1,9 +1,11 @@
+#include "application.h"
 #include "form1.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    prepareQtApplication();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Carrowin"));
     Form1 form;
