@@ -25,7 +25,10 @@ start)
             tries=$((tries + 1))
         done
     fi
-    "$(dirname "$0")/wine-run.sh" --own-display "$prefix" cmd /c ver
+    # No window manager runs there: Wine draws the windows' frames itself and does not
+    # wait (a second each time) for a manager to take or release a window.
+    "$(dirname "$0")/wine-run.sh" --own-display "$prefix" reg add 'HKCU\Software\Wine\X11 Driver' \
+        /v Managed /d N /f >/dev/null
     ;;
 stop)
     WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true

@@ -483,11 +483,8 @@ TEST_F(Win32Window, Screenshot)
     t::writeFile(dir / "store" / "mail" / "Sent.mbx", t::mailbox({t::mail("x")}));
     load();
     pump();
-    // The client area: without a window manager on the virtual display, Wine leaves the
-    // title bar to one.
     RECT r{};
-    GetClientRect(hwnd, &r);
-    MapWindowPoints(hwnd, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+    GetWindowRect(hwnd, &r);
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
     const HDC screen = GetDC(nullptr);
