@@ -66,20 +66,58 @@ struct NumberedForm {
     bool appended = false; // the group was added, so its first candidate is (1)
 };
 
+// The part of a file name that Windows compares with its device names: up to the first
+// ".", without the spaces that end it.
+std::string_view devicePart(std::string_view fileName)
+{
+    std::string_view part = fileName.substr(0, fileName.find('.'));
+    while (!part.empty() && part.back() == ' ')
+        part.remove_suffix(1);
+    return part;
+}
+
+bool isDevice(std::string_view part)
+{
+    std::string upper(part);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    static constexpr std::array<std::string_view, 7> kNames{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+    if (std::find(kNames.begin(), kNames.end(), upper) != kNames.end())
+        return true;
+    if (!upper.starts_with("COM") && !upper.starts_with("LPT"))
+        return false;
+    // COM1 to COM9 and LPT1 to LPT9, and with a superscript one, two or three (UTF-8).
+    const std::string_view number = std::string_view(upper).substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" || number == "\xC2\xB2"
+           || number == "\xC2\xB3";
+}
+
+// The whole decimal number between the parentheses, when it can still be counted on.
+std::optional<std::uint64_t> countable(std::string_view digits)
+{
+    std::uint64_t n = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (digits.empty() || ec != std::errc{} || end != digits.data() + digits.size()
+        || n == std::numeric_limits<std::uint64_t>::max())
+        return std::nullopt;
+    return n;
+}
+
+// Where the number of a taken name goes. A name whose device part Windows reserves gets
+// its number right after that part, so that no numbered form is reserved again; any other
+// name counts on its first parenthesised whole number, or gets "(1)" appended.
 NumberedForm numberedFormOf(std::string_view name)
 {
-    const auto open = name.find('(');
-    if (open != std::string_view::npos) {
+    const std::string_view device = devicePart(name);
+    if (isDevice(device))
+        return {std::string(device), std::string(name.substr(device.size())), 0, true};
+    for (auto open = name.find('('); open != std::string_view::npos; open = name.find('(', open + 1)) {
         const auto close = name.find(')', open);
-        if (close != std::string_view::npos && close > open + 1) {
-            const std::string_view digits = name.substr(open + 1, close - open - 1);
-            std::uint64_t n = 0;
-            const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-            // Only a whole decimal number that can still be counted on is taken.
-            const bool isNumber = ec == std::errc{} && end == digits.data() + digits.size();
-            if (isNumber && n < std::numeric_limits<std::uint64_t>::max())
-                return {std::string(name.substr(0, open)), std::string(name.substr(close + 1)), n, false};
-        }
+        if (close == std::string_view::npos)
+            break;
+        if (const auto n = countable(name.substr(open + 1, close - open - 1)))
+            return {std::string(name.substr(0, open)), std::string(name.substr(close + 1)), *n, false};
     }
     return {std::string(name), {}, 0, true};
 }
@@ -163,18 +201,7 @@ std::string settingsRefusal(const NamingSettings& settings)
 
 bool isReservedDeviceName(std::string_view fileName)
 {
-    std::string_view stem = fileName.substr(0, fileName.find('.'));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.remove_suffix(1);
-    std::string upper(stem);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    static constexpr std::array<std::string_view, 4> kPlain{"CON", "PRN", "AUX", "NUL"};
-    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end())
-        return true;
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1'
-           && upper[3] <= '9';
+    return isDevice(devicePart(fileName));
 }
 
 ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const TakenTest& taken,

@@ -35,8 +35,9 @@ std::string finishBaseName(std::string_view name);
 // Why the settings cannot be used to write a file, or empty when they can.
 std::string settingsRefusal(const NamingSettings& settings);
 
-// Windows refuses these as file names (CON, PRN, AUX, NUL, COM1-9, LPT1-9), in any case,
-// with or without an extension.
+// Windows refuses these as file names (CON, PRN, AUX, NUL, CONIN$, CONOUT$, CLOCK$,
+// COM1-9, LPT1-9, and COM and LPT with a superscript 1, 2 or 3), in any case, with or
+// without an extension.
 bool isReservedDeviceName(std::string_view fileName);
 
 // Remembers which numbers of a numbered name this run already knows to be taken, so
@@ -62,8 +63,10 @@ struct ChosenName {
 };
 
 // Finds the first free name for `baseName`: the name itself, else numbered "(1)", "(2)"...
-// A name whose first "(" ... ")" encloses a decimal number counts on from that number;
-// any other name gets "(1)" appended and that group is counted. A candidate longer than
+// A name counts on from its first "(" ... ")" that encloses a whole decimal number; any
+// other name gets "(1)" appended and that group is counted. A name Windows reserves as a
+// device (aux.txt) is numbered right after the device part (aux(1).txt), so the numbering
+// always ends. A candidate longer than
 // `limit` allows is shortened by whole characters in front of the number.
 // Candidates are tested in order and the first one `taken` answers false for is returned.
 ChosenName chooseFreeName(std::string_view baseName, std::string_view extension,

@@ -34,7 +34,11 @@ bool endsWithSeparator(std::string_view folder);
 std::string joinPath(std::string_view folder, std::string_view name);
 
 // A printable description of the first character the platform refuses in a file name.
+// Control characters (codes 0 to 31, and 127) are refused everywhere.
 std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Name);
+
+// "the control character U+000A" for a control character, else nothing.
+std::optional<std::string> describeControlCharacter(char c);
 
 // The form in which the file system compares names: the name itself where case
 // matters, upper-cased where it does not (Windows). Two names with one key are one file.

@@ -15,8 +15,8 @@ std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Na
     for (char c : utf8Name) {
         if (c == '/')
             return std::string("\"/\"");
-        if (c == '\0')
-            return std::string("the NUL character");
+        if (auto control = describeControlCharacter(c))
+            return control;
     }
     return std::nullopt;
 }

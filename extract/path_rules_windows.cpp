@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 namespace carrowin::extract {
 
 const char kPathSeparator = '\\';
@@ -20,12 +18,8 @@ std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Na
 {
     constexpr std::string_view kRefused{"<>:\"/\\|?*"};
     for (char c : utf8Name) {
-        const auto code = static_cast<unsigned char>(c);
-        if (code < 32) {
-            char buf[48];
-            std::snprintf(buf, sizeof buf, "the control character U+%04X", code);
-            return std::string(buf);
-        }
+        if (auto control = describeControlCharacter(c))
+            return control;
         if (kRefused.find(c) != std::string_view::npos) {
             std::string quoted = "\"?\"";
             quoted[1] = c;

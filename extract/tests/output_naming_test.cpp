@@ -27,7 +27,7 @@ struct FakeFolder {
     {
         return [this](const std::string& n) {
             ++tests;
-            return names.contains(n);
+            return isReservedDeviceName(n) || names.contains(n);
         };
     }
     FileNameLimit limit{255, NameUnit::Utf8Bytes};
@@ -220,10 +220,53 @@ TEST(Naming, NumbersBeyondSixteenBitsNeitherOverflowNorLoop)
 
 TEST(Naming, ReservedDeviceNamesCountAsTaken)
 {
-    for (const char* n : {"CON.eml", "con.eml", "Nul.nws", "COM1.eml", "lpt9.eml", "AUX", "PRN .txt"})
+    for (const char* n : {"CON.eml", "con.eml", "Nul.nws", "COM1.eml", "lpt9.eml", "AUX", "PRN .txt", "CONIN$.eml",
+                          "conout$", "Clock$.x.eml", "COM\u00B9.eml", "lpt\u00B3", "Com\u00B2.a"})
         EXPECT_TRUE(isReservedDeviceName(n)) << n;
-    for (const char* n : {"CONS.eml", "COM0.eml", "COM10.eml", "Con(1).eml", "LPT.eml", "NoSubject.eml"})
+    for (const char* n : {"CONS.eml", "COM0.eml", "COM10.eml", "Con(1).eml", "LPT.eml", "NoSubject.eml", "CONIN.eml",
+                          "COM\u2074.eml", "aux(1).txt.eml"})
         EXPECT_FALSE(isReservedDeviceName(n)) << n;
+}
+
+TEST(Naming, ReservedPrefixIsNumberedAfterItsDevicePartAndEnds)
+{
+    // Numbered at the end, every candidate of "aux.txt" still began with AUX.
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"aux.txt", {"aux(1).txt.eml", "aux(2).txt.eml", "aux(3).txt.eml"}},
+        {"Nul.backup", {"Nul(1).backup.eml", "Nul(2).backup.eml", "Nul(3).backup.eml"}},
+        {"con .x", {"con(1) .x.eml", "con(2) .x.eml", "con(3) .x.eml"}},
+        {"CONOUT$", {"CONOUT$(1).eml", "CONOUT$(2).eml", "CONOUT$(3).eml"}},
+        {"aux.x(2)", {"aux(1).x(2).eml", "aux(2).x(2).eml", "aux(3).x(2).eml"}},
+    };
+    for (const auto& [prefix, expected] : cases) {
+        FakeFolder folder;
+        NamingSettings s = prefixMode(prefix);
+        std::vector<std::string> written;
+        for (int i = 0; i < 3; ++i)
+            written.push_back(folder.write(body("x"), s));
+        EXPECT_EQ(written, expected) << prefix;
+        EXPECT_LE(folder.tests, 2 * 3) << prefix;
+    }
+}
+
+TEST(Naming, PrefixCountsOnItsFirstParenthesisedNumber)
+{
+    // A group that holds no whole number is text: "(1)" is appended once and counted.
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"Backup (old)", {"Backup (old).eml", "Backup (old)(1).eml", "Backup (old)(2).eml"}},
+        {"My(file", {"My(file.eml", "My(file(1).eml", "My(file(2).eml"}},
+        {"(a)b", {"(a)b.eml", "(a)b(1).eml", "(a)b(2).eml"}},
+        {"F()", {"F().eml", "F()(1).eml", "F()(2).eml"}},
+        {"Mail(7) (draft)", {"Mail(7) (draft).eml", "Mail(8) (draft).eml", "Mail(9) (draft).eml"}},
+    };
+    for (const auto& [prefix, expected] : cases) {
+        FakeFolder folder;
+        NamingSettings s = prefixMode(prefix);
+        std::vector<std::string> written;
+        for (int i = 0; i < 3; ++i)
+            written.push_back(folder.write(body("x"), s));
+        EXPECT_EQ(written, expected) << prefix;
+    }
 }
 
 TEST(Naming, LongUnicodeNamesAreShortenedToFitByWholeCharacters)
@@ -309,6 +352,10 @@ TEST(Naming, RefusesUnsafeSettings)
     EXPECT_NE(settingsRefusal(prefixMode("a/b")), "");
     EXPECT_NE(settingsRefusal(prefixMode("..\\x")), "");
     EXPECT_NE(settingsRefusal(prefixMode(std::string("a\0b", 3))), "");
+    // Control characters, on every platform, are named.
+    EXPECT_NE(settingsRefusal(prefixMode("a\nb")).find("U+000A"), std::string::npos);
+    EXPECT_NE(settingsRefusal(prefixMode("a\tb")).find("U+0009"), std::string::npos);
+    EXPECT_NE(settingsRefusal(prefixMode("a\x7F")).find("U+007F"), std::string::npos);
     EXPECT_EQ(settingsRefusal(prefixMode("My.Mail_1 (x)")), "");
     // In subject mode the prefix box is not used, so what it holds does not matter.
     EXPECT_EQ(settingsRefusal({true, true, "a/b", "/out"}), "");
