@@ -98,11 +98,15 @@ void Form1Handlers::cmdx1_Click()
 
     RunHost host(m_view);
     std::optional<std::string> failure;
+    bool refused = false; // the settings were refused: the user corrects them
     auto ending = extract::RunEnding::Cancelled;
     try {
         ending = extract::runExtraction(path, host).ending;
     } catch (const extract::ExtractError& e) {
         failure = e.what();
+        refused = e.kind() == extract::ErrorKind::Settings;
+    } catch (...) { // whatever else goes wrong ends the run in words, never the program
+        failure = extract::describeFailure(std::current_exception());
     }
     if (!m_closed) { // a closed window is left alone
         host.publish();
@@ -110,7 +114,7 @@ void Form1Handlers::cmdx1_Click()
             m_view.showMessage(*failure, MessageKind::Error);
         else if (ending == extract::RunEnding::Completed)
             m_view.showMessage("Extraction Complete", MessageKind::Plain);
-        resetAfterRun();
+        resetAfterRun(!refused);
     }
     m_running = false;
 }
@@ -124,14 +128,15 @@ void Form1Handlers::enterRunningState()
     m_view.setVisible(Control::Label1, true);
 }
 
-void Form1Handlers::resetAfterRun()
+void Form1Handlers::resetAfterRun(bool resetPrefix)
 {
     m_view.setBusyPointer(false);
     m_view.setVisible(Control::Label1, false);
     m_view.setVisible(Control::prog1, false);
     m_view.setVisible(Control::Command1, false);
     m_view.setVisible(Control::cmdx1, true);
-    m_view.setText(Control::fpref1, "File");
+    if (resetPrefix)
+        m_view.setText(Control::fpref1, "File");
 }
 
 } // namespace carrowin::app

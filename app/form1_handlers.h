@@ -38,7 +38,8 @@ private:
     void FillMailboxList();
     void rebuildWhenFolderExists();
     void enterRunningState();
-    void resetAfterRun();
+    // Back to idle; the prefix box reads "File" again unless the user has to correct it.
+    void resetAfterRun(bool resetPrefix);
 
     Form1View& m_view;
     bool m_running = false;

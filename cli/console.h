@@ -13,10 +13,15 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // shows them as UTF-8.
 void prepareStandardStreams();
 
-// From here on, Ctrl+C (and Ctrl+Break on Windows) only sets the flag that
-// interruptRequested() reads; the run then stops before its next message.
-void installInterruptHandler();
+// From here on, Ctrl+C (and Ctrl+Break on Windows; SIGTERM and SIGHUP on POSIX) only
+// sets the flag that interruptRequested() reads: the run stops before its next message.
+// A second one ends the program at once, which leaves no message file half written.
+// On POSIX a closed pipe and a file size limit no longer end the program either: the
+// write fails, and is reported, like any other.
+void installStopHandlers();
 bool interruptRequested();
+// The exit status for the interruption: 128 and the signal's number (130 for Ctrl+C).
+int interruptionStatus();
 
 // Whether `stream` is an interactive terminal on which a line can be redrawn in place.
 bool isRedrawableTerminal(std::FILE* stream);

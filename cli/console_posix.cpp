@@ -6,11 +6,12 @@
 namespace carrowin::cli {
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+volatile std::sig_atomic_t g_signal = 0; // the first stop signal received
 
-void onInterrupt(int)
+void onStop(int signal)
 {
-    g_interrupted = 1;
+    if (g_signal == 0)
+        g_signal = signal;
 }
 
 } // namespace
@@ -22,18 +23,26 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
 
 void prepareStandardStreams() {}
 
-void installInterruptHandler()
+void installStopHandlers()
 {
     struct sigaction sa{};
-    sa.sa_handler = onInterrupt;
+    sa.sa_handler = onStop;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
+    sa.sa_flags = SA_RESTART | SA_RESETHAND; // a second signal takes its default course
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool interruptRequested()
 {
-    return g_interrupted != 0;
+    return g_signal != 0;
+}
+
+int interruptionStatus()
+{
+    return 128 + (g_signal != 0 ? g_signal : SIGINT);
 }
 
 bool isRedrawableTerminal(std::FILE* stream)

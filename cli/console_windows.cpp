@@ -14,13 +14,13 @@ namespace {
 
 std::atomic<bool> g_interrupted{false};
 
-// Runs on a thread of its own that the system starts for the event.
+// Runs on a thread of its own that the system starts for the event. The second Ctrl+C
+// takes the default course and ends the program.
 BOOL WINAPI onConsoleControl(DWORD event)
 {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         return FALSE;
-    g_interrupted = true;
-    return TRUE;
+    return g_interrupted.exchange(true) ? FALSE : TRUE;
 }
 
 HANDLE handleOf(std::FILE* stream)
@@ -56,7 +56,7 @@ void prepareStandardStreams()
         SetConsoleOutputCP(CP_UTF8);
 }
 
-void installInterruptHandler()
+void installStopHandlers()
 {
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
@@ -64,6 +64,11 @@ void installInterruptHandler()
 bool interruptRequested()
 {
     return g_interrupted;
+}
+
+int interruptionStatus()
+{
+    return 130;
 }
 
 bool isRedrawableTerminal(std::FILE* stream)

@@ -7,7 +7,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -56,8 +58,23 @@ void prepareOutputFolder(const std::string& dir)
                                               "Cannot create the output folder \"" + dir + "\": " + ec.message());
 }
 
-// Exit status 0, 1 or 130 for one mailbox.
-int extractOne(const Options& o, const std::string& mailbox)
+// One line on standard output. A failed write (a closed pipe, a full disk) is remembered
+// with its reason; the batch goes on.
+class SummaryOut {
+public:
+    void line(const std::string& text)
+    {
+        if (std::fputs((text + "\n").c_str(), stdout) < 0 || std::fflush(stdout) != 0)
+            m_error = m_error ? m_error : errno;
+    }
+    int error() const { return m_error; }
+
+private:
+    int m_error = 0;
+};
+
+// The run of one mailbox. Returns 0, 1 when it failed, or the interruption's status.
+int extractOne(const Options& o, const std::string& mailbox, SummaryOut& out)
 {
     using namespace carrowin;
     const bool showProgress = !o.quiet && cli::isRedrawableTerminal(stderr);
@@ -66,11 +83,11 @@ int extractOne(const Options& o, const std::string& mailbox)
     try {
         const extract::RunSummary s = extract::runExtraction(mailbox, host);
         progress.clear();
-        std::cout << s.filesWritten << " messages written to " << o.output << std::endl;
-        return s.ending == extract::RunEnding::Cancelled ? 130 : 0;
-    } catch (const extract::ExtractError& e) {
+        out.line(std::to_string(s.filesWritten) + " messages written to " + o.output);
+        return s.ending == extract::RunEnding::Cancelled ? cli::interruptionStatus() : 0;
+    } catch (...) { // every failure ends this mailbox in words, never the program
         progress.clear();
-        std::cerr << "carrowin-cli: " << e.what() << std::endl;
+        std::cerr << "carrowin-cli: " << extract::describeFailure(std::current_exception()) << std::endl;
         return 1;
     }
 }
@@ -84,13 +101,18 @@ int run(const Options& o)
         return 1;
     }
     int status = 0;
+    SummaryOut out;
     for (const auto& mailbox : o.mailboxes) {
-        const int rc = extractOne(o, mailbox);
-        if (rc == 130) {
+        const int rc = extractOne(o, mailbox, out);
+        if (rc > 1) {
             std::cerr << "carrowin-cli: interrupted; the files written so far are kept" << std::endl;
-            return 130;
+            return rc;
         }
         status = std::max(status, rc);
+    }
+    if (out.error() != 0) {
+        std::cerr << "carrowin-cli: cannot write to standard output: " << std::strerror(out.error()) << std::endl;
+        status = 1;
     }
     return status;
 }
@@ -127,6 +149,6 @@ int main(int argc, char** argv)
         return app.exit(e) == 0 ? 0 : 1;
     }
 
-    carrowin::cli::installInterruptHandler();
+    carrowin::cli::installStopHandlers();
     return run(o);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The one error type of the engine: what failed, on which path, and the system's reason.
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -37,5 +38,9 @@ private:
     std::string m_path;
     std::error_code m_code;
 };
+
+// Words for any failure that ends a run, for the front ends to show: the engine's own
+// message, or what else went wrong (memory ran out, an unexpected error).
+std::string describeFailure(std::exception_ptr failure);
 
 } // namespace carrowin::extract
