@@ -16,7 +16,10 @@ class RecordWriter {
 public:
     explicit RecordWriter(RunHost& host) : m_host(host), m_memo(fileNameKey) {}
 
-    void write(std::string_view body)
+    // Writes the body, then gives it the first free name: the name is claimed only when
+    // the message is complete, and claiming it is the existence test, so the file named
+    // is always the one just written and nothing is ever replaced.
+    void write(std::string_view body, const Progress& before)
     {
         NamingSettings settings = m_host.currentSettings();
         if (const std::string why = settingsRefusal(settings); !why.empty())
@@ -24,22 +27,24 @@ public:
         if (!endsWithSeparator(settings.outputFolder))
             settings.outputFolder += kPathSeparator;
         const OutputFolder& folder = folderFor(settings.outputFolder);
+        const std::string base = baseNameFor(body, settings);
+        const std::string_view ext = extensionFor(body);
 
-        // Creating the file exclusively is the existence test: a candidate is free exactly
-        // when it could be created, and the naming takes the first free candidate, so the
-        // file claimed here is the one it returns.
-        std::optional<OutputFile> claimed;
+        PendingFile file = folder.createPending();
+        if (const std::error_code err = writeBody(file, body, before))
+            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write",
+                                         joinPath(folder.path(), nameItWouldGet(folder, base, ext)), err);
         const TakenTest taken = [&](const std::string& name) {
             std::string key = fileNameKey(name);
             if (m_knownTaken.contains(key) || isReservedDeviceName(name))
                 return true;
-            claimed = folder.createExclusive(name);
+            const bool published = folder.publish(file, name);
             m_knownTaken.insert(std::move(key));
-            return !claimed;
+            return !published;
         };
-        const ChosenName chosen = nameRecord(body, settings, taken, m_memo, kFileNameLimit);
+        const ChosenName chosen = chooseFreeName(base, ext, taken, m_memo, kFileNameLimit);
+        folder.finish(file, chosen.fileName);
         m_host.nameChosen(chosen.baseName, settings.outputFolder);
-        writeBody(folder, chosen.fileName, *claimed, body);
     }
 
 private:
@@ -54,17 +59,29 @@ private:
         return *m_folder;
     }
 
-    static void writeBody(const OutputFolder& folder, const std::string& name, OutputFile& file,
-                          std::string_view body)
+    // A large body goes in pieces, with the host told before each.
+    std::error_code writeBody(PendingFile& file, std::string_view body, const Progress& before)
     {
-        std::error_code err = file.writeAll(body);
-        const std::error_code closeErr = file.close();
-        if (!err)
-            err = closeErr;
-        if (err) {
-            folder.remove(name);
-            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", joinPath(folder.path(), name), err);
+        if (body.size() <= kWritePiece)
+            return file.writeAll(body);
+        Progress p = before;
+        for (std::size_t at = 0; at < body.size(); at += kWritePiece) {
+            p.bytesDone = before.bytesDone + at;
+            m_host.writing(p);
+            if (const std::error_code err = file.writeAll(body.substr(at, kWritePiece)))
+                return err;
         }
+        return {};
+    }
+
+    // The name a message that could not be written would have got, for the words about it.
+    std::string nameItWouldGet(const OutputFolder& folder, const std::string& base, std::string_view ext)
+    {
+        NumberingMemo scratch{fileNameKey};
+        const TakenTest taken = [&](const std::string& name) {
+            return m_knownTaken.contains(fileNameKey(name)) || isReservedDeviceName(name) || folder.holds(name);
+        };
+        return chooseFreeName(base, ext, taken, scratch, kFileNameLimit).fileName;
     }
 
     RunHost& m_host;
@@ -103,7 +120,7 @@ RunSummary runExtraction(const std::string& path, RunHost& host)
         const auto record = nextRecord(bytes, from);
         if (!record)
             return summary;
-        writer.write(bodyOf(bytes, *record));
+        writer.write(bodyOf(bytes, *record), {summary.filesWritten, record->bodyBegin, bytes.size()});
         ++summary.filesWritten;
         host.fileWritten({summary.filesWritten, record->bodyEnd, bytes.size()});
         from = record->bodyEnd;

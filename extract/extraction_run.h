@@ -27,7 +27,15 @@ public:
     virtual void nameChosen(const std::string& workingName, const std::string& outputFolder) = 0;
     // After every written file; the place where a window lets its events run.
     virtual void fileWritten(const Progress& progress) = 0;
+    // While a large message is written: before it, and between its pieces of kWritePiece
+    // bytes; `progress` counts the files written before it. A window shows its counter
+    // and lets its events run, so that it repaints and sees Cancel (which stops the run
+    // before the next message, not inside this one).
+    virtual void writing(const Progress& progress) { (void)progress; }
 };
+
+// A message larger than this is written in pieces of this size.
+inline constexpr std::size_t kWritePiece = std::size_t{8} << 20;
 
 enum class RunEnding { Completed, Cancelled };
 

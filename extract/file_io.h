@@ -33,23 +33,35 @@ private:
 // A file descriptor on POSIX, a HANDLE on Windows; -1 for none.
 using NativeHandle = std::intptr_t;
 
-class OutputFile {
-public:
-    explicit OutputFile(NativeHandle fd) : m_fd(fd) {}
-    OutputFile(OutputFile&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    OutputFile& operator=(OutputFile&& other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-    ~OutputFile();
+class OutputFolder;
 
-    // Writes everything, or gives the system's error; close reports late errors too.
+// A message file being written. It has no name in the output folder (or a hidden
+// temporary one where the file system cannot do without) until it is published, so no
+// message is ever visible under its name before all its bytes are in it. Dropped
+// unpublished, it takes its bytes with it.
+class PendingFile {
+public:
+    PendingFile(const OutputFolder& folder, NativeHandle handle, std::string temporaryName)
+        : m_folder(&folder), m_handle(handle), m_temporaryName(std::move(temporaryName))
+    {
+    }
+    PendingFile(PendingFile&& other) noexcept
+        : m_folder(other.m_folder), m_handle(std::exchange(other.m_handle, -1)),
+          m_temporaryName(std::move(other.m_temporaryName)), m_published(other.m_published)
+    {
+    }
+    PendingFile& operator=(PendingFile&&) = delete;
+    ~PendingFile();
+
+    // Writes everything, or gives the system's error.
     std::error_code writeAll(std::string_view data);
-    std::error_code close();
 
 private:
-    NativeHandle m_fd;
+    friend class OutputFolder;
+    const OutputFolder* m_folder;
+    NativeHandle m_handle;
+    std::string m_temporaryName; // empty for a file without any name
+    bool m_published = false;
 };
 
 class OutputFolder {
@@ -62,11 +74,22 @@ public:
 
     const std::string& path() const noexcept { return m_path; }
 
-    // Creates the file only when no entry of that name exists (file, folder, link, hidden
-    // or not); empty when one does.
-    std::optional<OutputFile> createExclusive(const std::string& name) const;
+    // A new file in the folder that nobody sees yet.
+    PendingFile createPending() const;
 
-    void remove(const std::string& name) const noexcept;
+    // Gives the complete file `name`, unless an entry of that name exists (file, folder,
+    // link, hidden or not): then false, and nothing changes. It never replaces anything.
+    // Throws on any other failure; the file then stays pending.
+    bool publish(PendingFile& file, const std::string& name) const;
+
+    // Closes a published file; a late write error removes it again and throws.
+    void finish(PendingFile& file, const std::string& name) const;
+
+    // Drops a file that was not published, with its bytes.
+    void discard(PendingFile& file) const noexcept;
+
+    // Whether an entry of that name exists; only for words about a failure.
+    bool holds(const std::string& name) const noexcept;
 
 private:
     std::string m_path;

@@ -3,7 +3,9 @@
 #include "errors.h"
 #include "path_rules.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -27,6 +29,19 @@ public:
 private:
     int m_fd;
 };
+
+int fdOf(NativeHandle h)
+{
+    return static_cast<int>(h);
+}
+
+// Hidden, and never taken for a message: a later run neither counts nor trips over one
+// that a killed run left behind.
+std::string temporaryName()
+{
+    static std::atomic<unsigned> counter{0};
+    return ".carrowin-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
 
 } // namespace
 
@@ -67,16 +82,18 @@ MailboxImage::~MailboxImage()
         ::munmap(const_cast<char*>(m_data), m_size);
 }
 
-OutputFile::~OutputFile()
+PendingFile::~PendingFile()
 {
-    if (m_fd >= 0)
-        ::close(static_cast<int>(m_fd));
+    if (m_handle != -1 && !m_published)
+        m_folder->discard(*this);
+    else if (m_handle != -1)
+        ::close(fdOf(m_handle));
 }
 
-std::error_code OutputFile::writeAll(std::string_view data)
+std::error_code PendingFile::writeAll(std::string_view data)
 {
     while (!data.empty()) {
-        const ssize_t n = ::write(static_cast<int>(m_fd), data.data(), data.size());
+        const ssize_t n = ::write(fdOf(m_handle), data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -85,15 +102,6 @@ std::error_code OutputFile::writeAll(std::string_view data)
         data.remove_prefix(static_cast<std::size_t>(n));
     }
     return {};
-}
-
-std::error_code OutputFile::close()
-{
-    const int fd = static_cast<int>(m_fd);
-    m_fd = -1;
-    if (::close(fd) == 0)
-        return {};
-    return {errno, std::generic_category()};
 }
 
 OutputFolder::OutputFolder(const std::string& path) : m_path(path), m_fd(-1)
@@ -106,22 +114,87 @@ OutputFolder::OutputFolder(const std::string& path) : m_path(path), m_fd(-1)
 OutputFolder::~OutputFolder()
 {
     if (m_fd >= 0)
-        ::close(static_cast<int>(m_fd));
+        ::close(fdOf(m_fd));
 }
 
-std::optional<OutputFile> OutputFolder::createExclusive(const std::string& name) const
+PendingFile OutputFolder::createPending() const
 {
-    const int fd = ::openat(static_cast<int>(m_fd), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // An anonymous file, where the file system has them: nothing at all is left of it
+    // when the program is killed.
+    const int fd = ::openat(fdOf(m_fd), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd >= 0)
-        return OutputFile(fd);
-    if (errno == EEXIST)
-        return std::nullopt;
-    throw ExtractError::fromErrno(ErrorKind::Output, "Cannot create", joinPath(m_path, name), errno);
+        return PendingFile(*this, fd, {});
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        throw ExtractError::fromErrno(ErrorKind::Output, "Cannot create a file in the output folder", m_path, errno);
+    for (;;) {
+        std::string name = temporaryName();
+        const int named = ::openat(fdOf(m_fd), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (named >= 0)
+            return PendingFile(*this, named, std::move(name));
+        if (errno != EEXIST)
+            throw ExtractError::fromErrno(ErrorKind::Output, "Cannot create a file in the output folder", m_path, errno);
+    }
 }
 
-void OutputFolder::remove(const std::string& name) const noexcept
+bool OutputFolder::publish(PendingFile& file, const std::string& name) const
 {
-    ::unlinkat(static_cast<int>(m_fd), name.c_str(), 0);
+    const int dir = fdOf(m_fd);
+    const int fd = fdOf(file.m_handle);
+    int err = 0;
+    if (file.m_temporaryName.empty()) {
+        // Giving an anonymous file its name fails, without replacing, when the name is taken.
+        if (::linkat(fd, "", dir, name.c_str(), AT_EMPTY_PATH) == 0)
+            return file.m_published = true;
+        err = errno;
+        if (err == EPERM || err == ENOENT) { // kernels before 6.10 ask a capability for that
+            const std::string self = "/proc/self/fd/" + std::to_string(fd);
+            if (::linkat(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                return file.m_published = true;
+            err = errno;
+        }
+    } else {
+        const char* temporary = file.m_temporaryName.c_str();
+        if (::renameat2(dir, temporary, dir, name.c_str(), RENAME_NOREPLACE) == 0) {
+            file.m_temporaryName.clear();
+            return file.m_published = true;
+        }
+        err = errno;
+        if (err == EINVAL || err == ENOSYS) { // no renaming without replacing here: link, unlink
+            if (::linkat(dir, temporary, dir, name.c_str(), 0) == 0) {
+                ::unlinkat(dir, temporary, 0);
+                file.m_temporaryName.clear();
+                return file.m_published = true;
+            }
+            err = errno;
+        }
+    }
+    if (err == EEXIST)
+        return false;
+    throw ExtractError::fromErrno(ErrorKind::Output, "Cannot create", joinPath(m_path, name), err);
+}
+
+void OutputFolder::finish(PendingFile& file, const std::string& name) const
+{
+    const int fd = fdOf(std::exchange(file.m_handle, -1));
+    if (::close(fd) == 0)
+        return;
+    const int err = errno;
+    ::unlinkat(fdOf(m_fd), name.c_str(), 0);
+    throw ExtractError::fromErrno(ErrorKind::Output, "Cannot write", joinPath(m_path, name), err);
+}
+
+void OutputFolder::discard(PendingFile& file) const noexcept
+{
+    if (file.m_handle != -1)
+        ::close(fdOf(std::exchange(file.m_handle, -1)));
+    if (!file.m_temporaryName.empty())
+        ::unlinkat(fdOf(m_fd), file.m_temporaryName.c_str(), 0);
+}
+
+bool OutputFolder::holds(const std::string& name) const noexcept
+{
+    struct stat st{};
+    return ::fstatat(fdOf(m_fd), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 } // namespace carrowin::extract

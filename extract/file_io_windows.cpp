@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <vector>
 
 namespace carrowin::extract {
 namespace {
@@ -27,6 +29,17 @@ std::wstring wide(const std::string& utf8)
     if (full.starts_with(L"\\\\"))
         return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
+}
+
+// The full form of a path, which a rename through a handle needs.
+std::wstring fullPath(const std::wstring& path)
+{
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), n, full.data(), nullptr));
+    return full;
 }
 
 std::error_code lastError()
@@ -99,29 +112,24 @@ MailboxImage::~MailboxImage()
         UnmapViewOfFile(m_data);
 }
 
-OutputFile::~OutputFile()
+PendingFile::~PendingFile()
 {
-    if (m_fd != -1)
-        CloseHandle(handleOf(m_fd));
+    if (m_handle != -1 && !m_published)
+        m_folder->discard(*this);
+    else if (m_handle != -1)
+        CloseHandle(handleOf(m_handle));
 }
 
-std::error_code OutputFile::writeAll(std::string_view data)
+std::error_code PendingFile::writeAll(std::string_view data)
 {
     while (!data.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(handleOf(m_fd), data.data(), chunk, &written, nullptr))
+        if (!WriteFile(handleOf(m_handle), data.data(), chunk, &written, nullptr))
             return lastError();
         data.remove_prefix(written);
     }
     return {};
-}
-
-std::error_code OutputFile::close()
-{
-    const HANDLE h = handleOf(m_fd);
-    m_fd = -1;
-    return CloseHandle(h) ? std::error_code{} : lastError();
 }
 
 OutputFolder::OutputFolder(const std::string& path) : m_path(path), m_fd(-1)
@@ -135,23 +143,68 @@ OutputFolder::OutputFolder(const std::string& path) : m_path(path), m_fd(-1)
 
 OutputFolder::~OutputFolder() = default;
 
-std::optional<OutputFile> OutputFolder::createExclusive(const std::string& name) const
+PendingFile OutputFolder::createPending() const
 {
-    const std::wstring full = wide(joinPath(m_path, name));
-    const HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE)
-        return OutputFile(reinterpret_cast<NativeHandle>(h));
+    // A hidden temporary that a killed run may leave behind: never taken for a message.
+    static std::atomic<unsigned> counter{0};
+    for (;;) {
+        std::string name = "~carrowin-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++) + ".tmp";
+        const HANDLE h = CreateFileW(wide(joinPath(m_path, name)).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (h != INVALID_HANDLE_VALUE)
+            return PendingFile(*this, reinterpret_cast<NativeHandle>(h), std::move(name));
+        const std::error_code err = lastError();
+        if (err.value() != ERROR_FILE_EXISTS && err.value() != ERROR_ALREADY_EXISTS)
+            throw ExtractError::fromCode(ErrorKind::Output, "Cannot create a file in the output folder", m_path, err);
+    }
+}
+
+bool OutputFolder::publish(PendingFile& file, const std::string& name) const
+{
+    // Renamed through its handle, never replacing: the system refuses a taken name.
+    const std::wstring target = fullPath(wide(joinPath(m_path, name)));
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::copy(target.begin(), target.end(), rename->FileName);
+    const HANDLE h = handleOf(file.m_handle);
+    if (SetFileInformationByHandle(h, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // no longer hidden; the times stay
+        SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+        file.m_temporaryName.clear();
+        return file.m_published = true;
+    }
     const std::error_code err = lastError();
-    // Any entry of that name counts as taken: CREATE_NEW refuses a folder with "access denied".
-    if (err.value() == ERROR_FILE_EXISTS || err.value() == ERROR_ALREADY_EXISTS
-        || GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return std::nullopt;
+    // Any entry of that name counts as taken: a folder refuses with "access denied".
+    if (err.value() == ERROR_FILE_EXISTS || err.value() == ERROR_ALREADY_EXISTS || holds(name))
+        return false;
     throw ExtractError::fromCode(ErrorKind::Output, "Cannot create", joinPath(m_path, name), err);
 }
 
-void OutputFolder::remove(const std::string& name) const noexcept
+void OutputFolder::finish(PendingFile& file, const std::string& name) const
 {
+    const HANDLE h = handleOf(std::exchange(file.m_handle, -1));
+    if (CloseHandle(h))
+        return;
+    const std::error_code err = lastError();
     DeleteFileW(wide(joinPath(m_path, name)).c_str());
+    throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", joinPath(m_path, name), err);
+}
+
+void OutputFolder::discard(PendingFile& file) const noexcept
+{
+    if (file.m_handle != -1)
+        CloseHandle(handleOf(std::exchange(file.m_handle, -1)));
+    if (!file.m_temporaryName.empty())
+        DeleteFileW(wide(joinPath(m_path, file.m_temporaryName)).c_str());
+}
+
+bool OutputFolder::holds(const std::string& name) const noexcept
+{
+    return GetFileAttributesW(wide(joinPath(m_path, name)).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace carrowin::extract

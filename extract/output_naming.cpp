@@ -49,14 +49,14 @@ std::string_view withoutReplyPrefix(std::string_view name)
 
 std::string collapseSpaces(std::string_view name)
 {
-    std::string out;
-    out.reserve(name.size());
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == ' ' && i + 1 < name.size() && name[i + 1] == ' ')
-            continue;
-        out += name[i];
-    }
-    return std::string(trimSpaces(out));
+    name = trimSpaces(name); // trimming first leaves the same as trimming after
+    std::string out(name.size(), '\0');
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (name[i] != ' ' || i + 1 == name.size() || name[i + 1] != ' ')
+            out[n++] = name[i];
+    out.resize(n);
+    return out;
 }
 
 struct NumberedForm {
@@ -76,19 +76,26 @@ std::string_view devicePart(std::string_view fileName)
     return part;
 }
 
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view upper)
+{
+    return a.size() == upper.size() && std::equal(a.begin(), a.end(), upper.begin(), [](char x, char u) {
+               return (x >= 'a' && x <= 'z' ? static_cast<char>(x - 'a' + 'A') : x) == u;
+           });
+}
+
 bool isDevice(std::string_view part)
 {
-    std::string upper(part);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
     static constexpr std::array<std::string_view, 7> kNames{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-    if (std::find(kNames.begin(), kNames.end(), upper) != kNames.end())
-        return true;
-    if (!upper.starts_with("COM") && !upper.starts_with("LPT"))
+    if (part.size() < 3 || part.size() > 7)
+        return false;
+    for (std::string_view device : kNames)
+        if (equalsIgnoringAsciiCase(part, device))
+            return true;
+    const std::string_view head = part.substr(0, 3);
+    if (!equalsIgnoringAsciiCase(head, "COM") && !equalsIgnoringAsciiCase(head, "LPT"))
         return false;
     // COM1 to COM9 and LPT1 to LPT9, and with a superscript one, two or three (UTF-8).
-    const std::string_view number = std::string_view(upper).substr(3);
+    const std::string_view number = part.substr(3);
     return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" || number == "\xC2\xB2"
            || number == "\xC2\xB3";
 }
@@ -166,7 +173,9 @@ std::string subjectText(std::string_view body, bool removeRe)
     std::string_view name = *line;
     if (removeRe)
         name = withoutReplyPrefix(name);
-    std::string filtered(name);
+    // One byte is one character, and the filter keeps the length: no more than the first
+    // 100 can reach the name (a line without its end can be the whole message).
+    std::string filtered(name.substr(0, kNameCapCharacters));
     for (char& c : filtered)
         if (isReplacedInSubject(static_cast<unsigned char>(c)))
             c = ' ';
@@ -175,7 +184,8 @@ std::string subjectText(std::string_view body, bool removeRe)
 
 std::string finishBaseName(std::string_view name)
 {
-    name = name.substr(0, byteLengthOfCharacters(name, kNameCapCharacters));
+    if (name.size() > kNameCapCharacters) // no more characters than bytes
+        name = name.substr(0, byteLengthOfCharacters(name, kNameCapCharacters));
     std::string out = collapseSpaces(name);
     if (out.empty())
         out = kNoSubject;
@@ -229,13 +239,16 @@ ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const
     }
 }
 
+std::string baseNameFor(std::string_view body, const NamingSettings& settings)
+{
+    return settings.bySubject ? finishBaseName(subjectText(body, settings.removeRe))
+                              : finishBaseName(settings.workingName);
+}
+
 ChosenName nameRecord(std::string_view body, const NamingSettings& settings, const TakenTest& taken,
                       NumberingMemo& memo, const FileNameLimit& limit)
 {
-    const std::string_view ext = extensionFor(body);
-    const std::string base = settings.bySubject ? finishBaseName(subjectText(body, settings.removeRe))
-                                                : finishBaseName(settings.workingName);
-    return chooseFreeName(base, ext, taken, memo, limit);
+    return chooseFreeName(baseNameFor(body, settings), extensionFor(body), taken, memo, limit);
 }
 
 } // namespace carrowin::extract

@@ -26,7 +26,8 @@ struct NamingSettings {
 std::string_view extensionFor(std::string_view body);
 
 // The Subject line of the body, reply prefix removed when asked, with every character
-// that does not belong in a file name replaced by a space; UTF-8.
+// that does not belong in a file name replaced by a space; UTF-8. Only its first 100
+// characters: no more can reach a name.
 std::string subjectText(std::string_view body, bool removeRe);
 
 // Cap at 100 characters, collapse runs of spaces, trim; "NoSubject" when nothing is left.
@@ -71,6 +72,10 @@ struct ChosenName {
 // Candidates are tested in order and the first one `taken` answers false for is returned.
 ChosenName chooseFreeName(std::string_view baseName, std::string_view extension,
                           const TakenTest& taken, NumberingMemo& memo, const FileNameLimit& limit);
+
+// The base name of a record before numbering: its subject, or the working name, cleaned
+// and capped.
+std::string baseNameFor(std::string_view body, const NamingSettings& settings);
 
 // The whole naming of one record, without touching the output folder's text.
 ChosenName nameRecord(std::string_view body, const NamingSettings& settings,

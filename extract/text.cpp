@@ -1,5 +1,6 @@
 #include "text.h"
 
+#include <algorithm>
 #include <array>
 
 namespace carrowin::extract {
@@ -81,10 +82,25 @@ void appendUtf8(std::string& out, char32_t cp)
 
 std::string utf8FromCp1252(std::string_view bytes)
 {
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (char c : bytes)
-        appendUtf8(out, codePointOfCp1252(static_cast<unsigned char>(c)));
+    // Every byte's UTF-8 form, worked out once: up to three bytes and their count.
+    static const auto kForms = [] {
+        std::array<std::array<char, 4>, 256> forms{};
+        for (int b = 0; b < 256; ++b) {
+            std::string one;
+            appendUtf8(one, codePointOfCp1252(static_cast<unsigned char>(b)));
+            std::copy(one.begin(), one.end(), forms[b].begin());
+            forms[b][3] = static_cast<char>(one.size());
+        }
+        return forms;
+    }();
+    std::string out(bytes.size() * 3, '\0');
+    std::size_t n = 0;
+    for (char c : bytes) {
+        const auto& form = kForms[static_cast<unsigned char>(c)];
+        for (int k = 0; k < form[3]; ++k)
+            out[n++] = form[k];
+    }
+    out.resize(n);
     return out;
 }
 
