@@ -56,6 +56,15 @@ public:
         m_view.processPendingEvents();
     }
 
+    // A large message takes a while: the captions are brought up to date before it, and
+    // the window repaints and sees Cancel and closing between its pieces.
+    void writing(const extract::Progress& p) override
+    {
+        m_count = p.filesWritten;
+        publish();
+        m_view.processPendingEvents();
+    }
+
     // Brings the counter and the prefix box up to the last file written.
     void publish()
     {

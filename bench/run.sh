@@ -31,6 +31,8 @@ fi
 "$bin/bench/make-mailbox" --messages "$MESSAGES" --seed 1 --mbox "$work/m.mbox" "$work/m.mbx"
 "$bin/bench/make-mailbox" --messages 10000 --seed 2 --same-subject "$work/same.mbx"
 "$bin/bench/make-mailbox" --messages 10000 --seed 2 --distinct "$work/distinct.mbx"
+mkdir "$work/mailboxes"
+(cd "$work/mailboxes" && seq -f "Folder %05g.mbx" 20000 | xargs -d '\n' touch)
 echo "mailbox: $MESSAGES messages, $(du -m "$work/m.mbx" | cut -f1) MB"
 
 # time_one NAME COMMAND...: runs COMMAND with an empty $work/out, prints seconds.
@@ -54,6 +56,7 @@ for ((r = 0; r < REPS; r++)); do
     # The window's run as it times itself (without starting Qt), right after the CLI's.
     rm -rf "$work/out"; mkdir "$work/out"; sync
     times[window]+="$(QT_QPA_PLATFORM=offscreen "$bin/bench/window-bench" "$work/m.mbx" "$work/out")"$'\n'
+    times[list]+="$(QT_QPA_PLATFORM=offscreen "$bin/bench/window-bench" --list "$work/mailboxes")"$'\n'
     if [ -n "$xcb_display" ]; then
       rm -rf "$work/out"; mkdir "$work/out"; sync
       times[xcb]+="$(DISPLAY=$xcb_display QT_QPA_PLATFORM=xcb "$bin/bench/window-bench" "$work/m.mbx" "$work/out")"$'\n'
@@ -62,6 +65,7 @@ for ((r = 0; r < REPS; r++)); do
 done
 [ -n "${times[window]:-}" ] && names+=(window)
 [ -n "${times[xcb]:-}" ] && names+=(xcb)
+[ -n "${times[list]:-}" ] && names+=(list)
 declare -A med
 for n in "${names[@]}"; do
   med[$n]=$(printf '%s' "${times[$n]}" | sed '/^$/d' | median)

@@ -1,5 +1,7 @@
 // Times one extraction run of the window, driven offscreen: the same mailbox and output
 // folder as carrowin-cli gets. Prints the seconds the run took.
+//   window-bench MAILBOX OUTDIR
+//   window-bench --list FOLDER     the time to list the mailboxes of FOLDER instead
 #include "application.h"
 #include "form1.h"
 #include "message_boxes.h"
@@ -11,6 +13,7 @@
 #include <QLineEdit>
 
 #include <cstdio>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
@@ -19,8 +22,19 @@ int main(int argc, char** argv)
     prepareQtApplication();
     QApplication app(argc, argv);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: window-bench MAILBOX OUTDIR\n");
+        std::fprintf(stderr, "usage: window-bench MAILBOX OUTDIR | window-bench --list FOLDER\n");
         return 2;
+    }
+    if (std::string_view(argv[1]) == "--list") {
+        Form1 form;
+        auto* folder = form.findChild<QComboBox*>(QStringLiteral("inpth1"));
+        auto* list = form.findChild<QComboBox*>(QStringLiteral("infil1"));
+        QElapsedTimer timer;
+        timer.start();
+        folder->setEditText(QString::fromLocal8Bit(argv[2])); // as typed or pasted: inpth1_Change
+        QCoreApplication::processEvents();
+        std::printf("%.4f\n", static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        return list->count() > 0 ? 0 : 1;
     }
     QString failure;
     MessageBoxes::setAnswerer([&](const QString& text, MessageBoxes::Kind kind) {

@@ -43,6 +43,7 @@ public:
         if (m_progress)
             m_progress->update(p);
     }
+    void writing(const carrowin::extract::Progress& p) override { fileWritten(p); }
 
 private:
     carrowin::extract::NamingSettings m_settings;

@@ -157,11 +157,13 @@ std::string dataText(std::string_view data)
     return {};
 }
 
-// Logical lines: hex data continue onto the next line after a trailing backslash.
-std::vector<std::string> logicalLines(std::string_view text)
+// Calls `visit` with every logical line until it returns false: hex data continue onto
+// the next line after a trailing backslash. Only continued lines are copied; a file of
+// millions of lines costs no memory beyond the one being joined.
+template <typename Visit>
+void forEachLogicalLine(std::string_view text, Visit&& visit)
 {
-    std::vector<std::string> lines;
-    std::string current;
+    std::string joined;
     bool continuing = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -177,16 +179,21 @@ std::vector<std::string> logicalLines(std::string_view text)
         const bool more = piece.ends_with('\\') && (continuing || piece.find("=hex") != std::string_view::npos);
         if (more)
             piece.remove_suffix(1);
-        current += piece;
+        if (!continuing && !more) {
+            if (!visit(piece))
+                return;
+            continue;
+        }
+        joined += piece;
         continuing = more;
         if (!more) {
-            lines.push_back(std::move(current));
-            current.clear();
+            if (!visit(std::string_view(joined)))
+                return;
+            joined.clear();
         }
     }
-    if (!current.empty())
-        lines.push_back(std::move(current));
-    return lines;
+    if (!joined.empty())
+        visit(std::string_view(joined));
 }
 
 } // namespace
@@ -223,26 +230,25 @@ RegistryValue readRegistryValue(std::string_view fileText, std::string_view key,
 {
     RegistryValue result;
     bool inKey = false;
-    for (const std::string& line : logicalLines(fileText)) {
+    forEachLogicalLine(fileText, [&](std::string_view line) {
         if (line.starts_with('[')) {
             const auto close = line.rfind(']');
-            inKey = close != std::string::npos
-                    && equalsIgnoringCase(unescapeRegistryString(std::string_view(line).substr(1, close - 1)), key);
+            inKey = close != std::string_view::npos && equalsIgnoringCase(unescapeRegistryString(line.substr(1, close - 1)), key);
             result.keyFound = result.keyFound || inKey;
-            continue;
+            return true;
         }
         if (!inKey || !line.starts_with('"'))
-            continue;
+            return true;
         std::size_t i = 0;
         const std::string valueName = quotedString(line, i);
         if (i >= line.size() || line[i] != '=' || !equalsIgnoringCase(valueName, name))
-            continue;
+            return true;
         result.valueFound = true;
-        result.text = dataText(std::string_view(line).substr(i + 1));
+        result.text = dataText(line.substr(i + 1));
         if (!result.text.empty() && result.text.back() == '\0')
             result.text.pop_back();
-        return result;
-    }
+        return false;
+    });
     return result;
 }
 

@@ -192,12 +192,14 @@ void Form1::addListEntries(Control c, const std::vector<std::string>& entries)
 {
     auto* box = qobject_cast<QComboBox*>(widget(c));
     const QSignalBlocker quiet(box);
-    for (const std::string& entry : entries) {
-        if (c == Control::infil1) // the mailbox list keeps itself sorted
-            addSortedEntry(box, qs(entry));
-        else
-            box->addItem(qs(entry));
-    }
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(entries.size()));
+    for (const std::string& entry : entries)
+        list.push_back(qs(entry));
+    if (c == Control::infil1) // the mailbox list keeps itself sorted
+        addSortedEntries(box, list);
+    else
+        box->addItems(list);
 }
 
 int Form1::listCount(Control c) const

@@ -4,11 +4,28 @@
 
 #include <QComboBox>
 
-void addSortedEntry(QComboBox* box, const QString& entry)
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+void addSortedEntries(QComboBox* box, const QStringList& entries)
 {
-    const std::string key = entry.toStdString();
-    int i = 0;
-    while (i < box->count() && !carrowin::locate::lessIgnoringCase(key, box->itemText(i).toStdString()))
-        ++i;
-    box->insertItem(i, entry);
+    std::vector<std::pair<std::string, QString>> all; // the sort key beside each entry
+    all.reserve(static_cast<std::size_t>(box->count() + entries.size()));
+    for (int i = 0; i < box->count(); ++i)
+        all.emplace_back(box->itemText(i).toStdString(), box->itemText(i));
+    for (const QString& entry : entries)
+        all.emplace_back(entry.toStdString(), entry);
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
+        return carrowin::locate::lessIgnoringCase(a.first, b.first);
+    });
+    QStringList sorted;
+    sorted.reserve(static_cast<qsizetype>(all.size()));
+    for (auto& [key, text] : all)
+        sorted.push_back(std::move(text));
+    const QString text = box->currentText();
+    box->clear();
+    box->addItems(sorted);
+    box->setEditText(text);
 }

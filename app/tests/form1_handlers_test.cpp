@@ -349,6 +349,29 @@ TEST_F(Window, CaptionsAreDrawnOncePerFrameAndCurrentAtTheEnd)
     EXPECT_EQ(view.boxes.size(), 1u);
 }
 
+TEST_F(Window, ALargeMessageShowsTheCountFirstAndLetsEventsRunWhileWritten)
+{
+    const std::string large = t::mail("Large", std::string(20 << 20, 'x')); // three pieces
+    auto all = messages(3);
+    all.push_back(large);
+    all.push_back(t::mail("After"));
+    mailbox("Inbox.mbx", all);
+    load();
+    view.frame = std::chrono::hours(1);
+    std::vector<std::string> shown;
+    view.onEvents = [&] {
+        shown.push_back(view.text(Control::prog1));
+        if (shown.size() == 5)
+            form.Command1_Click(); // during the large message: it is finished, no more
+    };
+    form.cmdx1_Click();
+    // After each small file (drawn once per frame); then before and between the pieces,
+    // up to date; then after the large file, within the frame again.
+    EXPECT_EQ(shown, (std::vector<std::string>{"File 1", "File 1", "File 1", "File 3", "File 3", "File 3", "File 3"}));
+    EXPECT_EQ(written(), 4);
+    EXPECT_EQ(t::readFile(out() / "Large.eml"), t::padded(large));
+}
+
 TEST_F(Window, MailboxListIsSortedIgnoringCaseAndInboxChosen)
 {
     for (const char* n : {"sent.mbx", "INBOX.MBX", "Archive.mbx"})

@@ -1,9 +1,10 @@
 // The store root read from a Wine prefix's user registry, where POSIX systems keep it.
-#include "mailbox_builder.h"
 #include "store_root.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace carrowin::locate;
@@ -98,4 +99,24 @@ TEST(WinePrefixChoice, EnvironmentOrHome)
     EXPECT_EQ(winePrefixFor("/opt/wine", "/home/u"), "/opt/wine");
     EXPECT_EQ(winePrefixFor("", "/home/u"), "/home/u/.wine");
     EXPECT_EQ(winePrefixFor(nullptr, "/home/u"), "/home/u/.wine");
+}
+
+TEST_F(WinePrefix, OnlyARegularFileOfASaneSizeIsRead)
+{
+    // A folder, a FIFO (which must not block), a device that never ends, a huge file:
+    // each is an unreadable registry, code 5, at once.
+    fs::create_directory(prefix / "user.reg");
+    EXPECT_EQ(findStoreRoot(prefix.string()).errorCode, 5);
+    fs::remove(prefix / "user.reg");
+    ASSERT_EQ(::mkfifo((prefix / "user.reg").c_str(), 0600), 0);
+    EXPECT_EQ(findStoreRoot(prefix.string()).errorCode, 5);
+    fs::remove(prefix / "user.reg");
+    fs::create_symlink("/dev/zero", prefix / "user.reg");
+    EXPECT_EQ(findStoreRoot(prefix.string()).errorCode, 5);
+    fs::remove(prefix / "user.reg");
+    t::writeSparseFile(prefix / "user.reg", (std::uint64_t{64} << 20) + 1, {{0, std::string(kKey)}});
+    EXPECT_EQ(findStoreRoot(prefix.string()).errorCode, 5);
+    // Millions of lines are read, and the value after them found.
+    writeRegistry(std::string(8 << 20, '\n') + kKey + "\"Store Root\"=\"C:\\\\OE\"\n");
+    EXPECT_EQ(findStoreRoot(prefix.string()).proposedFolder, drive() + "/OE/mail/");
 }

@@ -447,8 +447,8 @@ void Form1Test::mailboxListIsSortedAndInboxChosen()
 
     // Entries added in any order take their sorted place.
     box->clear();
-    for (const char* n : {"Sent.mbx", "Inbox.mbx", "Archive.mbx", "drafts.mbx"})
-        addSortedEntry(box, QString::fromUtf8(n));
+    addSortedEntries(box, strings({"Sent.mbx", "Inbox.mbx"}));
+    addSortedEntries(box, strings({"Archive.mbx", "drafts.mbx"}));
     QCOMPARE(items(box), strings({"Archive.mbx", "drafts.mbx", "Inbox.mbx", "Sent.mbx"}));
 }
 
