@@ -314,6 +314,33 @@ TEST_F(Window, FailuresEndIdleWithAMessageThatNamesThem)
     EXPECT_EQ(written(), 0);
 }
 
+TEST_F(Window, ARefusedPrefixStaysInItsBoxToBeCorrected)
+{
+    mailbox("Inbox.mbx", messages(2));
+    load();
+    form.sopt2_Click();
+    view.setText(Control::fpref1, "Mail\tbox");
+    form.cmdx1_Click();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_NE(view.boxes[0].text.find("U+0009"), std::string::npos) << view.boxes[0].text;
+    EXPECT_EQ(view.text(Control::fpref1), "Mail\tbox");
+    EXPECT_EQ(written(), 0);
+    EXPECT_TRUE(view.at(Control::cmdx1).visible);
+}
+
+TEST_F(Window, AnyFailureEndsTheRunInWordsNotTheProgram)
+{
+    mailbox("Inbox.mbx", messages(3));
+    load();
+    view.onEvents = [] { throw std::bad_alloc(); }; // memory running out after the first file
+    form.cmdx1_Click();
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_NE(view.boxes[0].text.find("not enough memory"), std::string::npos) << view.boxes[0].text;
+    EXPECT_EQ(view.boxes[0].kind, MessageKind::Error);
+    EXPECT_EQ(written(), 1);
+    expectIdle();
+}
+
 TEST_F(Window, SettingsChangedDuringARunApplyFromTheNextRecord)
 {
     mailbox("Inbox.mbx", messages(3, "Subject"));
