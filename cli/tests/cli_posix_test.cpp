@@ -57,6 +57,23 @@ int statusOf(int st)
     return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
 }
 
+// Whether the process still catches the signal (a handler that resets itself has run).
+bool catches(pid_t pid, int signal)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("SigCgt:"))
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    return false;
+}
+
+// Whether the process has not ended yet (it is not reaped by asking).
+bool running(pid_t pid)
+{
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+}
+
 int waitFor(pid_t pid)
 {
     int st = 0;
@@ -114,11 +131,13 @@ protected:
     int runAndSignal(int signal, std::uint64_t after, int times = 1)
     {
         const pid_t pid = spawnCli({"-q", "-o", "out", "m.mbx"}, dir.path(), dir / "err");
-        while (bytesWritten(pid) < after && ::waitpid(pid, nullptr, WNOHANG) == 0)
+        while (bytesWritten(pid) < after && running(pid))
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         for (int i = 0; i < times; ++i) {
             ::kill(pid, signal);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5)); // signals do not queue
+            // Signals do not queue: the next one only after this one has been handled.
+            while (i + 1 < times && catches(pid, signal) && running(pid))
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
         return waitFor(pid);
     }
