@@ -1,15 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the Linux build, then the
-# Windows build under Wine. `test.sh linux` or `test.sh windows` runs one of them.
+# Installs what is missing, builds, and runs every test: the Linux build; the same under
+# the address and undefined-behaviour sanitizers; the tests that only bite for a normal
+# user once more as one (when run as root); the Windows build under Wine.
+# `test.sh linux|asan|user|windows` runs one of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 leg=${1:-all}
+runs() { [ "$leg" = all ] || [ "$leg" = "$1" ]; }
 
-if [ "$leg" = all ] || [ "$leg" = linux ]; then
+if runs linux || runs user; then
   bash scripts/setup.sh dev
+fi
+if runs linux; then
   ctest --preset dev -j"$(nproc)"
 fi
-if [ "$leg" = all ] || [ "$leg" = windows ]; then
+if runs asan; then
+  bash scripts/setup.sh asan
+  ctest --preset asan -j"$(nproc)"
+fi
+if runs user && [ "$(id -u)" -eq 0 ]; then
+  bash scripts/test-as-user.sh build/dev
+fi
+if runs windows; then
   bash scripts/setup.sh windows
   ctest --preset windows
   bash scripts/compare-windows.sh

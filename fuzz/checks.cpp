@@ -1,0 +1,145 @@
+#include "checks.h"
+
+#include "output_naming.h"
+#include "path_rules.h"
+#include "record_scan.h"
+#include "text.h"
+#include "wine_registry.h"
+
+#include <set>
+
+namespace carrowin::fuzz {
+namespace {
+
+using namespace extract;
+
+std::string asciiUpper(std::string_view name)
+{
+    std::string upper(name);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+// The scan moves forward, keeps every body inside the image, and its records cover the
+// image from the first marker to the end exactly once.
+std::string checkScan(std::string_view image)
+{
+    std::uint64_t from = 0;
+    std::uint64_t expectedMarker = findMarker(image, 0).value_or(image.size());
+    while (const auto r = nextRecord(image, from)) {
+        if (r->marker != expectedMarker)
+            return "a record does not start where the last one ended";
+        if (image.substr(r->marker, 4) != kRecordMarker)
+            return "a record does not start with the marker";
+        if (r->bodyBegin != std::min<std::uint64_t>(r->marker + kRecordHeaderSize, image.size()))
+            return "a body does not start 16 bytes after its marker";
+        if (r->bodyEnd < r->bodyBegin || r->bodyEnd > image.size())
+            return "a body lies outside the image";
+        if (r->bodyEnd <= from)
+            return "the scan did not move forward";
+        expectedMarker = from = r->bodyEnd;
+    }
+    if (expectedMarker != image.size())
+        return "the records do not run to the end of the image";
+    return {};
+}
+
+// One folder and one naming run, as the extraction run names: any name in the folder
+// and every device name count as taken.
+class Folder {
+public:
+    Folder(const FileNameLimit& limit) : m_limit(limit), m_memo(limit.unit == NameUnit::Utf16Units ? fold : nullptr) {}
+
+    void add(const std::string& name) { m_names.insert(key(name)); }
+
+    std::string name(std::string_view body, NamingSettings& settings)
+    {
+        std::size_t tests = 0;
+        const std::size_t held = m_names.size();
+        const TakenTest taken = [&](const std::string& n) {
+            ++tests;
+            return isReservedDeviceName(n) || m_names.contains(key(n));
+        };
+        const ChosenName c = nameRecord(body, settings, taken, m_memo, m_limit);
+        if (const std::string why = checkName(c.fileName, settings.bySubject); !why.empty())
+            return why + ": \"" + c.fileName + "\"";
+        // Every candidate but the last was taken: by an entry of the folder or, once, as a device.
+        if (tests > held + 2)
+            return "the numbering tested more candidates than there are names";
+        if (m_names.contains(key(c.fileName)))
+            return "a taken name was chosen";
+        add(c.fileName);
+        settings.workingName = c.baseName;
+        return {};
+    }
+
+private:
+    static std::string fold(std::string_view name) { return asciiUpper(name); }
+    std::string key(std::string_view name) const { return m_limit.unit == NameUnit::Utf16Units ? fold(name) : std::string(name); }
+
+    std::string checkName(const std::string& file, bool bySubject) const
+    {
+        if (file.empty() || file == "." || file == "..")
+            return "an empty name";
+        if (file.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos)
+            return "a name that is not one path component";
+        if (nameLength(file, m_limit.unit) > m_limit.max)
+            return "a name beyond the limit";
+        if (isReservedDeviceName(file))
+            return "a device name";
+        if (bySubject && !isValidUtf8(file))
+            return "a subject name that is not UTF-8";
+        return {};
+    }
+
+    FileNameLimit m_limit;
+    NumberingMemo m_memo;
+    std::set<std::string> m_names;
+};
+
+} // namespace
+
+std::string checkRecordNaming(std::string_view input)
+{
+    const std::size_t lineEnd = std::min(input.find('\n'), std::min<std::size_t>(input.size(), 64));
+    const std::string_view header = input.substr(0, lineEnd);
+    const std::string_view image = input.substr(std::min(lineEnd + 1, input.size()));
+    const auto flags = header.empty() ? 0u : static_cast<unsigned char>(header[0]);
+    const std::string prefix(header.substr(header.empty() ? 0 : 1));
+
+    if (std::string why = checkScan(image); !why.empty())
+        return why;
+    const FileNameLimit limit{255, (flags & 1) ? NameUnit::Utf16Units : NameUnit::Utf8Bytes};
+    Folder folder(limit);
+    // A folder that already holds the prefix and some of its numbered forms.
+    for (unsigned i = 0; i < (flags >> 3); ++i)
+        folder.add(i == 0 ? prefix + ".eml" : prefix + "(" + std::to_string(i) + ").eml");
+    NamingSettings subject{true, (flags & 2) != 0, "", "/out/"};
+    NamingSettings byPrefix{false, false, prefix, "/out/"};
+    if (!settingsRefusal(byPrefix).empty()) // the run refuses these before naming anything
+        byPrefix.workingName = "File";
+    std::uint64_t from = 0;
+    while (const auto r = nextRecord(image, from)) {
+        for (NamingSettings* s : {&subject, &byPrefix})
+            if (std::string why = folder.name(bodyOf(image, *r), *s); !why.empty())
+                return why;
+        from = r->bodyEnd;
+    }
+    return {};
+}
+
+std::string checkRegistryReader(std::string_view input)
+{
+    const auto v = locate::readRegistryValue(input, "Software\\Microsoft\\Outlook Express", "Store Root");
+    if (v.valueFound && !v.keyFound)
+        return "a value found without its key";
+    if (!isValidUtf8(v.text))
+        return "a value that is not UTF-8";
+    if (!isValidUtf8(locate::unescapeRegistryString(input)))
+        return "an unescaped string that is not UTF-8";
+    return {};
+}
+
+} // namespace carrowin::fuzz

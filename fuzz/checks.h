@@ -1,0 +1,17 @@
+#pragma once
+// What must hold for any input, checked by the fuzz targets and, for every input they
+// have found, by the tests. Each returns what was broken, or nothing.
+#include <string>
+#include <string_view>
+
+namespace carrowin::fuzz {
+
+// The input: a first line (up to 64 bytes) holds a flag byte and a prefix; the rest is a
+// mailbox image. Every record is cut and named in both modes into a folder that may hold
+// numbered names already.
+std::string checkRecordNaming(std::string_view input);
+
+// The input is a Wine registry file.
+std::string checkRegistryReader(std::string_view input);
+
+} // namespace carrowin::fuzz
