@@ -2,92 +2,119 @@
 
 #include "errors.h"
 #include "file_io.h"
+#include "naming_excerpt.h"
 #include "path_rules.h"
 #include "record_scan.h"
+#include "record_stream.h"
 
 #include <memory>
+#include <optional>
 #include <unordered_set>
 
 namespace carrowin::extract {
 namespace {
 
-// Everything one run keeps between records.
-class RecordWriter {
+// Everything one run keeps between records, and the record being written: its body goes
+// to a file without a name as it streams by; at the record's end it gets its name.
+class RecordWriter : public RecordSink {
 public:
-    explicit RecordWriter(RunHost& host) : m_host(host), m_memo(fileNameKey) {}
-
-    // Writes the body, then gives it the first free name: the name is claimed only when
-    // the message is complete, and claiming it is the existence test, so the file named
-    // is always the one just written and nothing is ever replaced.
-    void write(std::string_view body, const Progress& before)
+    RecordWriter(RunHost& host, std::uint64_t mailboxSize)
+        : m_host(host), m_memo(fileNameKey), m_progress{0, 0, mailboxSize}
     {
-        NamingSettings settings = m_host.currentSettings();
-        if (const std::string why = settingsRefusal(settings); !why.empty())
-            throw ExtractError(ErrorKind::Settings, {}, why);
-        if (!endsWithSeparator(settings.outputFolder))
-            settings.outputFolder += kPathSeparator;
-        const OutputFolder& folder = folderFor(settings.outputFolder);
-        const std::string base = baseNameFor(body, settings);
-        const std::string_view ext = extensionFor(body);
+    }
 
-        PendingFile file = folder.createPending();
-        if (const std::error_code err = writeBody(file, body, before))
+    std::uint64_t filesWritten() const { return m_progress.filesWritten; }
+    bool cancelled() const { return m_cancelled; }
+
+    bool recordStarts(std::uint64_t marker) override
+    {
+        if (m_host.cancelRequested()) {
+            m_cancelled = true;
+            return false;
+        }
+        m_settings = m_host.currentSettings();
+        if (const std::string why = settingsRefusal(m_settings); !why.empty())
+            throw ExtractError(ErrorKind::Settings, {}, why);
+        if (!endsWithSeparator(m_settings.outputFolder))
+            m_settings.outputFolder += kPathSeparator;
+        m_folder = &folderFor(m_settings.outputFolder);
+        m_file.emplace(m_folder->createPending());
+        m_excerpt = NamingExcerpt{};
+        m_bodyBytes = 0;
+        m_progress.bytesDone = marker;
+        return true;
+    }
+
+    void bodyBytes(std::string_view bytes) override
+    {
+        // A large message lets the host show where the run is, every piece of kWritePiece.
+        if ((m_bodyBytes + bytes.size()) / kWritePiece != m_bodyBytes / kWritePiece)
+            m_host.writing({m_progress.filesWritten, m_progress.bytesDone + m_bodyBytes, m_progress.bytesTotal});
+        m_excerpt.add(bytes);
+        m_bodyBytes += bytes.size();
+        if (const std::error_code err = m_file->writeAll(bytes))
             throw ExtractError::fromCode(ErrorKind::Output, "Cannot write",
-                                         joinPath(folder.path(), nameItWouldGet(folder, base, ext)), err);
+                                         joinPath(m_folder->path(), nameItWouldGet()), err);
+    }
+
+    // The name is claimed only now that the message is complete, and claiming it is the
+    // existence test: the file named is always the one just written, nothing is replaced.
+    void recordEnds(std::uint64_t end) override
+    {
+        const std::string base = baseNameFor(m_excerpt.subjectBody(), m_settings);
+        const std::string_view ext = m_excerpt.extension();
         const TakenTest taken = [&](const std::string& name) {
             std::string key = fileNameKey(name);
             if (m_knownTaken.contains(key) || isReservedDeviceName(name))
                 return true;
-            const bool published = folder.publish(file, name);
+            const bool published = m_folder->publish(*m_file, name);
             m_knownTaken.insert(std::move(key));
             return !published;
         };
         const ChosenName chosen = chooseFreeName(base, ext, taken, m_memo, kFileNameLimit);
-        folder.finish(file, chosen.fileName);
-        m_host.nameChosen(chosen.baseName, settings.outputFolder);
+        m_folder->finish(*m_file, chosen.fileName);
+        m_file.reset();
+        m_host.nameChosen(chosen.baseName, m_settings.outputFolder);
+        ++m_progress.filesWritten;
+        m_progress.bytesDone = end;
+        m_host.fileWritten(m_progress);
     }
 
 private:
     const OutputFolder& folderFor(const std::string& path)
     {
-        if (!m_folder || m_folder->path() != path) {
-            m_folder = std::make_unique<OutputFolder>(path);
+        if (!m_outputFolder || m_outputFolder->path() != path) {
+            m_outputFolder = std::make_unique<OutputFolder>(path);
             // What this run knows about taken names holds for one folder only.
             m_knownTaken.clear();
             m_memo = NumberingMemo{fileNameKey};
         }
-        return *m_folder;
-    }
-
-    // A large body goes in pieces, with the host told before each.
-    std::error_code writeBody(PendingFile& file, std::string_view body, const Progress& before)
-    {
-        if (body.size() <= kWritePiece)
-            return file.writeAll(body);
-        Progress p = before;
-        for (std::size_t at = 0; at < body.size(); at += kWritePiece) {
-            p.bytesDone = before.bytesDone + at;
-            m_host.writing(p);
-            if (const std::error_code err = file.writeAll(body.substr(at, kWritePiece)))
-                return err;
-        }
-        return {};
+        return *m_outputFolder;
     }
 
     // The name a message that could not be written would have got, for the words about it.
-    std::string nameItWouldGet(const OutputFolder& folder, const std::string& base, std::string_view ext)
+    std::string nameItWouldGet()
     {
         NumberingMemo scratch{fileNameKey};
         const TakenTest taken = [&](const std::string& name) {
-            return m_knownTaken.contains(fileNameKey(name)) || isReservedDeviceName(name) || folder.holds(name);
+            return m_knownTaken.contains(fileNameKey(name)) || isReservedDeviceName(name) || m_folder->holds(name);
         };
-        return chooseFreeName(base, ext, taken, scratch, kFileNameLimit).fileName;
+        const std::string base = baseNameFor(m_excerpt.subjectBody(), m_settings);
+        return chooseFreeName(base, m_excerpt.extension(), taken, scratch, kFileNameLimit).fileName;
     }
 
     RunHost& m_host;
     NumberingMemo m_memo;
     std::unordered_set<std::string> m_knownTaken; // by fileNameKey
-    std::unique_ptr<OutputFolder> m_folder;
+    std::unique_ptr<OutputFolder> m_outputFolder;
+    Progress m_progress;
+    bool m_cancelled = false;
+    // The record being written.
+    NamingSettings m_settings;
+    const OutputFolder* m_folder = nullptr;
+    std::optional<PendingFile> m_file;
+    NamingExcerpt m_excerpt;
+    std::uint64_t m_bodyBytes = 0;
 };
 
 } // namespace
@@ -101,30 +128,22 @@ std::string mailboxPath(std::string_view inputFolder, std::string_view mailboxNa
     return joinPath(inputFolder, mailboxName);
 }
 
-RunSummary runExtraction(const std::string& path, RunHost& host)
+RunSummary runExtraction(const std::string& path, RunHost& host, std::size_t pieceSize)
 {
-    const MailboxImage image = MailboxImage::open(path);
-    const std::string_view bytes = image.bytes();
-    if (!looksLikeMailbox(bytes))
+    const MailboxFile mailbox = MailboxFile::open(path);
+    RecordWriter writer(host, mailbox.size());
+    bool signature = false;
+    const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
+        const std::size_t got = mailbox.readAt(offset, buffer, n);
+        if (offset == 0)
+            signature = std::string_view(buffer, got).starts_with(kFileSignature);
+        return got;
+    };
+    streamRecords(read, mailbox.size(), pieceSize, writer);
+    if (writer.filesWritten() == 0 && !writer.cancelled() && !signature)
         throw ExtractError(ErrorKind::Mailbox, path,
                            "\"" + path + "\" is not an OE4 mailbox: it has neither the \"JMF6\" header nor any message record");
-
-    RecordWriter writer(host);
-    RunSummary summary;
-    std::uint64_t from = 0;
-    for (;;) {
-        if (host.cancelRequested()) {
-            summary.ending = RunEnding::Cancelled;
-            return summary;
-        }
-        const auto record = nextRecord(bytes, from);
-        if (!record)
-            return summary;
-        writer.write(bodyOf(bytes, *record), {summary.filesWritten, record->bodyBegin, bytes.size()});
-        ++summary.filesWritten;
-        host.fileWritten({summary.filesWritten, record->bodyEnd, bytes.size()});
-        from = record->bodyEnd;
-    }
+    return {writer.cancelled() ? RunEnding::Cancelled : RunEnding::Completed, writer.filesWritten()};
 }
 
 } // namespace carrowin::extract

@@ -27,14 +27,14 @@ public:
     virtual void nameChosen(const std::string& workingName, const std::string& outputFolder) = 0;
     // After every written file; the place where a window lets its events run.
     virtual void fileWritten(const Progress& progress) = 0;
-    // While a large message is written: before it, and between its pieces of kWritePiece
-    // bytes; `progress` counts the files written before it. A window shows its counter
-    // and lets its events run, so that it repaints and sees Cancel (which stops the run
-    // before the next message, not inside this one).
+    // While a large message is written: every kWritePiece bytes of it; `progress` counts
+    // the files written before it. A window shows its counter and lets its events run, so
+    // that it repaints and sees Cancel (which stops the run before the next message, not
+    // inside this one).
     virtual void writing(const Progress& progress) { (void)progress; }
 };
 
-// A message larger than this is written in pieces of this size.
+// How often a large message lets the host know, in bytes written.
 inline constexpr std::size_t kWritePiece = std::size_t{8} << 20;
 
 enum class RunEnding { Completed, Cancelled };
@@ -48,8 +48,13 @@ struct RunSummary {
 // Throws ExtractError (Settings) when either is empty.
 std::string mailboxPath(std::string_view inputFolder, std::string_view mailboxName);
 
+// The mailbox is read in pieces of this size: memory stays bounded however large the
+// mailbox or a message is.
+inline constexpr std::size_t kReadPiece = std::size_t{1} << 20;
+
 // Runs to completion or cancellation. A failure throws ExtractError: files completed
-// before it stay, the file being written is removed, and nothing else is touched.
-RunSummary runExtraction(const std::string& mailboxPath, RunHost& host);
+// before it stay, the file being written is never seen under a name, and nothing else is
+// touched.
+RunSummary runExtraction(const std::string& mailboxPath, RunHost& host, std::size_t pieceSize = kReadPiece);
 
 } // namespace carrowin::extract

@@ -12,26 +12,36 @@
 
 namespace carrowin::extract {
 
-class MailboxImage {
-public:
-    // Opens and maps the whole file. A missing path, a folder or an unreadable file
-    // throws; nothing is ever created.
-    static MailboxImage open(const std::string& path);
-
-    MailboxImage(MailboxImage&& other) noexcept;
-    MailboxImage& operator=(MailboxImage&&) = delete;
-    ~MailboxImage();
-
-    std::string_view bytes() const noexcept { return {m_data, m_size}; }
-
-private:
-    MailboxImage(const char* data, std::size_t size) : m_data(data), m_size(size) {}
-    const char* m_data;
-    std::size_t m_size;
-};
-
 // A file descriptor on POSIX, a HANDLE on Windows; -1 for none.
 using NativeHandle = std::intptr_t;
+
+// The mailbox, read in pieces. The run works on the length it saw when it opened the
+// file: bytes appended later are not read, and a file that has become shorter ends the
+// run with a clear message instead of a crash.
+class MailboxFile {
+public:
+    // Opens the file for reading. A missing path, a folder, a device or an unreadable file
+    // throws; nothing is ever created.
+    static MailboxFile open(const std::string& path);
+
+    MailboxFile(MailboxFile&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)), m_size(other.m_size), m_path(std::move(other.m_path)) {}
+    MailboxFile& operator=(MailboxFile&&) = delete;
+    ~MailboxFile();
+
+    std::uint64_t size() const noexcept { return m_size; }
+
+    // Reads up to `n` bytes at `offset` (below size()); returns how many, at least one.
+    // Throws when the file cannot be read there or ends before size().
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t n) const;
+
+private:
+    MailboxFile(NativeHandle handle, std::uint64_t size, std::string path) : m_handle(handle), m_size(size), m_path(std::move(path)) {}
+    [[noreturn]] void changed() const;
+
+    NativeHandle m_handle;
+    std::uint64_t m_size;
+    std::string m_path;
+};
 
 class OutputFolder;
 

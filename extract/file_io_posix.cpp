@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,7 +44,7 @@ std::string temporaryName()
 
 } // namespace
 
-MailboxImage MailboxImage::open(const std::string& path)
+MailboxFile MailboxFile::open(const std::string& path)
 {
     constexpr auto kind = ErrorKind::Mailbox;
     struct stat st{};
@@ -55,31 +54,34 @@ MailboxImage MailboxImage::open(const std::string& path)
         throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is a folder, not a file");
     if (!S_ISREG(st.st_mode))
         throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is not a regular file");
-    const FdGuard fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw ExtractError::fromErrno(kind, "Cannot open the mailbox", path, errno);
-    if (::fstat(fd.get(), &st) != 0)
+    MailboxFile file(fd, 0, path);
+    if (::fstat(fd, &st) != 0)
         throw ExtractError::fromErrno(kind, "Cannot read the mailbox", path, errno);
-    const auto size = static_cast<std::size_t>(st.st_size);
-    if (size == 0)
-        return MailboxImage(nullptr, 0);
-    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
-    if (data == MAP_FAILED)
-        throw ExtractError::fromErrno(kind, "Cannot read the mailbox", path, errno);
-    ::madvise(data, size, MADV_SEQUENTIAL);
-    return MailboxImage(static_cast<const char*>(data), size);
+    file.m_size = static_cast<std::uint64_t>(st.st_size);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return file;
 }
 
-MailboxImage::MailboxImage(MailboxImage&& other) noexcept : m_data(other.m_data), m_size(other.m_size)
+MailboxFile::~MailboxFile()
 {
-    other.m_data = nullptr;
-    other.m_size = 0;
+    if (m_handle != -1)
+        ::close(fdOf(m_handle));
 }
 
-MailboxImage::~MailboxImage()
+std::size_t MailboxFile::readAt(std::uint64_t offset, char* buffer, std::size_t n) const
 {
-    if (m_data != nullptr)
-        ::munmap(const_cast<char*>(m_data), m_size);
+    for (;;) {
+        const ssize_t got = ::pread(fdOf(m_handle), buffer, n, static_cast<off_t>(offset));
+        if (got > 0)
+            return static_cast<std::size_t>(got);
+        if (got == 0)
+            changed();
+        if (errno != EINTR)
+            throw ExtractError::fromErrno(ErrorKind::Mailbox, "Cannot read the mailbox", m_path, errno);
+    }
 }
 
 PendingFile::~PendingFile()

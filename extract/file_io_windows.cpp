@@ -52,25 +52,9 @@ HANDLE handleOf(NativeHandle h)
     return reinterpret_cast<HANDLE>(h);
 }
 
-class HandleGuard {
-public:
-    explicit HandleGuard(HANDLE h) : m_h(h) {}
-    ~HandleGuard()
-    {
-        if (m_h != nullptr && m_h != INVALID_HANDLE_VALUE)
-            CloseHandle(m_h);
-    }
-    HandleGuard(const HandleGuard&) = delete;
-    HandleGuard& operator=(const HandleGuard&) = delete;
-    HANDLE get() const { return m_h; }
-
-private:
-    HANDLE m_h;
-};
-
 } // namespace
 
-MailboxImage MailboxImage::open(const std::string& path)
+MailboxFile MailboxFile::open(const std::string& path)
 {
     constexpr auto kind = ErrorKind::Mailbox;
     const std::wstring w = wide(path);
@@ -79,37 +63,41 @@ MailboxImage MailboxImage::open(const std::string& path)
         throw ExtractError::fromCode(kind, "Cannot open the mailbox", path, lastError());
     if (attrs & FILE_ATTRIBUTE_DIRECTORY)
         throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is a folder, not a file");
-    const HandleGuard file(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE)
+    const HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
         throw ExtractError::fromCode(kind, "Cannot open the mailbox", path, lastError());
+    MailboxFile file(reinterpret_cast<NativeHandle>(h), 0, path);
     // Device names such as CON or COM1 open, but are no files.
-    if (GetFileType(file.get()) != FILE_TYPE_DISK)
+    if (GetFileType(h) != FILE_TYPE_DISK)
         throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is not a regular file");
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size))
+    if (!GetFileSizeEx(h, &size))
         throw ExtractError::fromCode(kind, "Cannot read the mailbox", path, lastError());
-    if (size.QuadPart == 0)
-        return MailboxImage(nullptr, 0);
-    const HandleGuard mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (mapping.get() == nullptr)
-        throw ExtractError::fromCode(kind, "Cannot read the mailbox", path, lastError());
-    const void* view = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
-    if (view == nullptr)
-        throw ExtractError::fromCode(kind, "Cannot read the mailbox", path, lastError());
-    return MailboxImage(static_cast<const char*>(view), static_cast<std::size_t>(size.QuadPart));
+    file.m_size = static_cast<std::uint64_t>(size.QuadPart);
+    return file;
 }
 
-MailboxImage::MailboxImage(MailboxImage&& other) noexcept : m_data(other.m_data), m_size(other.m_size)
+MailboxFile::~MailboxFile()
 {
-    other.m_data = nullptr;
-    other.m_size = 0;
+    if (m_handle != -1)
+        CloseHandle(handleOf(m_handle));
 }
 
-MailboxImage::~MailboxImage()
+std::size_t MailboxFile::readAt(std::uint64_t offset, char* buffer, std::size_t n) const
 {
-    if (m_data != nullptr)
-        UnmapViewOfFile(m_data);
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(handleOf(m_handle), buffer, static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30)), &got, &at)) {
+        const std::error_code err = lastError();
+        if (err.value() != ERROR_HANDLE_EOF)
+            throw ExtractError::fromCode(ErrorKind::Mailbox, "Cannot read the mailbox", m_path, err);
+    }
+    if (got == 0)
+        changed();
+    return got;
 }
 
 PendingFile::~PendingFile()

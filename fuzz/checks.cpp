@@ -2,11 +2,15 @@
 
 #include "output_naming.h"
 #include "path_rules.h"
+#include "naming_excerpt.h"
 #include "record_scan.h"
+#include "record_stream.h"
 #include "text.h"
 #include "wine_registry.h"
 
+#include <cstring>
 #include <set>
+#include <vector>
 
 namespace carrowin::fuzz {
 namespace {
@@ -43,6 +47,54 @@ std::string checkScan(std::string_view image)
     }
     if (expectedMarker != image.size())
         return "the records do not run to the end of the image";
+    return {};
+}
+
+// Read in pieces of `piece` bytes, the image gives the records of the whole-image scan,
+// with the same bodies, extensions and subject names.
+std::string checkStreaming(std::string_view image, std::size_t piece)
+{
+    struct Record {
+        std::uint64_t marker = 0;
+        std::string body;
+        NamingExcerpt excerpt;
+    };
+    struct Sink : RecordSink {
+        std::vector<Record> records;
+        bool recordStarts(std::uint64_t marker) override
+        {
+            records.push_back({marker, {}, {}});
+            return true;
+        }
+        void bodyBytes(std::string_view bytes) override
+        {
+            records.back().body += bytes;
+            records.back().excerpt.add(bytes);
+        }
+        void recordEnds(std::uint64_t) override {}
+    } sink;
+    const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
+        const std::size_t got = std::min<std::size_t>(n, image.size() - offset);
+        std::memcpy(buffer, image.data() + offset, got);
+        return got;
+    };
+    streamRecords(read, image.size(), piece, sink);
+    std::size_t i = 0;
+    for (auto r = nextRecord(image, 0); r; r = nextRecord(image, r->bodyEnd), ++i) {
+        if (i >= sink.records.size())
+            return "reading in pieces lost a record";
+        const Record& s = sink.records[i];
+        const std::string_view body = bodyOf(image, *r);
+        if (s.marker != r->marker || s.body != body)
+            return "reading in pieces cut a record differently";
+        if (s.excerpt.extension() != extensionFor(body))
+            return "reading in pieces gave another extension";
+        for (bool removeRe : {true, false})
+            if (finishBaseName(subjectText(s.excerpt.subjectBody(), removeRe)) != finishBaseName(subjectText(body, removeRe)))
+                return "reading in pieces gave another subject name";
+    }
+    if (i != sink.records.size())
+        return "reading in pieces found a record too many";
     return {};
 }
 
@@ -111,6 +163,9 @@ std::string checkRecordNaming(std::string_view input)
 
     if (std::string why = checkScan(image); !why.empty())
         return why;
+    const std::size_t piece = 1 + (input.empty() ? 0 : static_cast<unsigned char>(input.back()) % 97);
+    if (std::string why = checkStreaming(image, piece); !why.empty())
+        return why + " (pieces of " + std::to_string(piece) + ")";
     const FileNameLimit limit{255, (flags & 1) ? NameUnit::Utf16Units : NameUnit::Utf8Bytes};
     Folder folder(limit);
     // A folder that already holds the prefix and some of its numbered forms.

@@ -8,7 +8,8 @@ namespace carrowin::fuzz {
 
 // The input: a first line (up to 64 bytes) holds a flag byte and a prefix; the rest is a
 // mailbox image. Every record is cut and named in both modes into a folder that may hold
-// numbered names already.
+// numbered names already; read in pieces (of a size the last byte gives), the image must
+// give the same records and names.
 std::string checkRecordNaming(std::string_view input);
 
 // The input is a Wine registry file.

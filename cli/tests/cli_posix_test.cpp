@@ -174,8 +174,16 @@ TEST_F(Stops, SignalsStopBeforeTheNextMessageAndKeepWholeFiles)
 
 TEST_F(Stops, ASecondSignalEndsAtOnceWithoutAHalfWrittenFile)
 {
-    writeMailbox(kLarge, 20);
-    EXPECT_EQ(runAndSignal(SIGTERM, kLarge / 4, 2), 128 + SIGTERM);
+    // A message of 4 GiB, mostly a hole in a sparse mailbox: long enough to be still
+    // being written when the second signal comes.
+    for (int i = 0; i < 20; ++i)
+        add("Before " + std::to_string(i), "x");
+    std::string head = t::mailbox(m_texts);
+    const std::string text = t::mail("Large", "");
+    const std::uint64_t huge = std::uint64_t{4} << 30;
+    head += t::record(text, 99);
+    t::writeSparseFile(dir / "m.mbx", head.size() + huge, {{0, head}});
+    EXPECT_EQ(runAndSignal(SIGTERM, 64 << 20, 2), 128 + SIGTERM);
     EXPECT_EQ(expectOnlyWholeMessages(), 20u);
     EXPECT_FALSE(fs::exists(dir / "out/Large.eml"));
 }

@@ -180,3 +180,54 @@ TEST_F(ExtractionRun, FolderRemovedDuringTheRunEndsItWithAnError)
     EXPECT_THROW(runExtraction(path, host), ExtractError);
     EXPECT_EQ(host.progress.size(), 2u);
 }
+
+TEST_F(ExtractionRun, AMailboxThatShrinksEndsTheRunInWordsKeepingWholeFiles)
+{
+    const std::string path = writeMailbox({t::mail("one"), t::mail("two", std::string(500, 'x')), t::mail("three")});
+    host.onFile = [&](const Progress& p) {
+        if (p.filesWritten == 1)
+            std::filesystem::resize_file(t::pathOf(path), p.bytesDone + 100); // inside "two"
+    };
+    try {
+        runExtraction(path, host, 16);
+        FAIL() << "a mailbox that changed must not complete";
+    } catch (const ExtractError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Mailbox);
+        EXPECT_NE(std::string(e.what()).find("changed while it was being read"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(outNames(), std::vector<std::string>{"one.eml"});
+}
+
+TEST_F(ExtractionRun, BytesAppendedDuringTheRunAreNotRead)
+{
+    const std::string path = writeMailbox({t::mail("one"), t::mail("two")});
+    host.onFile = [&](const Progress& p) {
+        if (p.filesWritten == 1) {
+            std::ofstream more(t::pathOf(path), std::ios::binary | std::ios::app);
+            more << t::record(t::mail("appended"));
+        }
+    };
+    EXPECT_EQ(runExtraction(path, host, 16).filesWritten, 2u);
+    EXPECT_EQ(outNames(), (std::vector<std::string>{"one.eml", "two.eml"}));
+}
+
+TEST_F(ExtractionRun, PiecesOfAnySizeWriteTheSameFiles)
+{
+    std::vector<std::string> messages;
+    for (int i = 0; i < 30; ++i)
+        messages.push_back(t::mail(i % 3 ? "Lunch" : "Re: Gr\xFC\xDF" "e " + std::to_string(i), std::string(i * 37, 'b')));
+    messages.push_back("Newsgroups: alt.test\r\nSubject: News\r\n\r\nx");
+    const std::string path = writeMailbox(messages);
+    runExtraction(path, host, 3);
+    const auto tiny = outNames();
+    std::vector<std::string> tinyBodies;
+    for (const auto& name : tiny)
+        tinyBodies.push_back(t::readFile(outFile(name)));
+    std::filesystem::remove_all(outDir());
+    std::filesystem::create_directory(outDir());
+    runExtraction(path, host);
+    ASSERT_EQ(outNames(), tiny);
+    for (std::size_t i = 0; i < tiny.size(); ++i)
+        EXPECT_EQ(t::readFile(outFile(tiny[i])), tinyBodies[i]) << tiny[i];
+    EXPECT_EQ(tiny.size(), messages.size());
+}

@@ -1,0 +1,77 @@
+#include "record_stream.h"
+
+#include "record_scan.h"
+
+#include <algorithm>
+#include <optional>
+#include <cstring>
+#include <vector>
+
+namespace carrowin::extract {
+namespace {
+
+constexpr std::size_t kCarry = kRecordMarker.size() - 1; // a marker's start may wait for its end
+
+// The first marker wholly inside `bytes` that starts at index `from` or later.
+std::optional<std::size_t> markerIn(std::string_view bytes, std::size_t from)
+{
+    // 7F is rare in mail text while 00 fills padding: look for the marker's first 7F.
+    for (std::size_t i = from + 1; i + 2 < bytes.size(); ++i) {
+        const void* hit = std::memchr(bytes.data() + i, 0x7F, bytes.size() - 2 - i);
+        if (hit == nullptr)
+            return std::nullopt;
+        i = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+        if (bytes[i - 1] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 0x7F)
+            return i - 1;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize, RecordSink& sink)
+{
+    std::vector<char> buffer(pieceSize + kCarry);
+    std::uint64_t base = 0;       // where buffer[0] lies in the mailbox
+    std::size_t held = 0;         // bytes in the buffer
+    std::uint64_t searchFrom = 0; // markers start here or later
+    std::uint64_t emitted = 0;    // the current record's body has been given out up to here
+    bool inRecord = false;
+    while (base + held < size) {
+        const std::size_t n = read(base + held, buffer.data() + held,
+                                   static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, size - base - held)));
+        held += n;
+        const bool atEnd = n == 0 || base + held == size;
+        const std::string_view bytes(buffer.data(), held);
+        // Bytes that could begin a marker ending in the next piece are not settled yet.
+        const std::uint64_t settled = atEnd ? base + held : base + held - std::min(held, kCarry);
+        for (;;) {
+            const auto m = markerIn(bytes, static_cast<std::size_t>(std::max(searchFrom, base) - base));
+            const std::uint64_t until = m ? base + *m : settled;
+            if (inRecord && until > emitted) {
+                sink.bodyBytes(bytes.substr(static_cast<std::size_t>(emitted - base), static_cast<std::size_t>(until - emitted)));
+                emitted = until;
+            }
+            if (!m)
+                break;
+            if (inRecord)
+                sink.recordEnds(base + *m);
+            if (!sink.recordStarts(base + *m))
+                return;
+            inRecord = true;
+            // The header is skipped, and no marker inside it opens a record.
+            emitted = searchFrom = std::min(base + *m + kRecordHeaderSize, size);
+        }
+        searchFrom = std::max(searchFrom, settled);
+        if (atEnd)
+            break;
+        const std::size_t keep = static_cast<std::size_t>(base + held - settled);
+        std::memmove(buffer.data(), buffer.data() + (held - keep), keep);
+        base = settled;
+        held = keep;
+    }
+    if (inRecord)
+        sink.recordEnds(std::max(emitted, base + held));
+}
+
+} // namespace carrowin::extract

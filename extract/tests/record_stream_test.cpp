@@ -1,0 +1,162 @@
+// The mailbox read in pieces cuts and names every record exactly as the whole image does,
+// for pieces of any size: the whole-image scan is the reference.
+#include "mailbox_builder.h"
+#include "naming_excerpt.h"
+#include "output_naming.h"
+#include "record_scan.h"
+#include "record_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <set>
+
+using namespace carrowin::extract;
+namespace t = carrowin::testing;
+
+namespace {
+
+struct Named {
+    std::string file;
+    std::string body;
+    bool operator==(const Named&) const = default;
+};
+
+// Names every record into one folder: by subject (with or without "Remove Re:") and by
+// a prefix, one after the other, as two runs would.
+class Namer {
+public:
+    std::vector<Named> name(std::string_view ext, const std::string& subjectBody, std::string body)
+    {
+        std::vector<Named> out;
+        for (NamingSettings* s : {&m_subject, &m_keepRe, &m_prefix}) {
+            const ChosenName c = chooseFreeName(baseNameFor(subjectBody, *s), ext, taken(), m_memo, {255, NameUnit::Utf8Bytes});
+            m_names.insert(c.fileName);
+            s->workingName = c.baseName;
+            out.push_back({c.fileName, body});
+        }
+        return out;
+    }
+
+private:
+    TakenTest taken()
+    {
+        return [this](const std::string& n) { return isReservedDeviceName(n) || m_names.contains(n); };
+    }
+    NamingSettings m_subject{true, true, "", "/out/"};
+    NamingSettings m_keepRe{true, false, "", "/out/"};
+    NamingSettings m_prefix{false, false, "Mail(7)", "/out/"};
+    std::set<std::string> m_names;
+    NumberingMemo m_memo;
+};
+
+std::vector<Named> wholeImage(std::string_view image)
+{
+    Namer namer;
+    std::vector<Named> all;
+    for (auto r = nextRecord(image, 0); r; r = nextRecord(image, r->bodyEnd)) {
+        const std::string_view body = bodyOf(image, *r);
+        for (Named& n : namer.name(extensionFor(body), std::string(body), std::string(body)))
+            all.push_back(std::move(n));
+    }
+    return all;
+}
+
+class Collect : public RecordSink {
+public:
+    bool recordStarts(std::uint64_t) override
+    {
+        m_excerpt = NamingExcerpt{};
+        m_body.clear();
+        return true;
+    }
+    void bodyBytes(std::string_view bytes) override
+    {
+        EXPECT_FALSE(bytes.empty());
+        m_excerpt.add(bytes);
+        m_body += bytes;
+    }
+    void recordEnds(std::uint64_t) override
+    {
+        for (Named& n : m_namer.name(m_excerpt.extension(), m_excerpt.subjectBody(), m_body))
+            all.push_back(std::move(n));
+    }
+    std::vector<Named> all;
+
+private:
+    Namer m_namer;
+    NamingExcerpt m_excerpt;
+    std::string m_body;
+};
+
+std::vector<Named> streamed(std::string_view image, std::size_t piece)
+{
+    Collect sink;
+    const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
+        const std::size_t got = std::min<std::size_t>(n, image.size() - offset);
+        std::memcpy(buffer, image.data() + offset, got);
+        return got;
+    };
+    streamRecords(read, image.size(), piece, sink);
+    return sink.all;
+}
+
+const std::string kMarker(kRecordMarker);
+
+void expectSameForEveryPieceSize(const std::string& image)
+{
+    const auto reference = wholeImage(image);
+    for (std::size_t piece : {1, 3, 4, 5, 17, 4096, 1 << 20})
+        EXPECT_EQ(streamed(image, piece), reference) << "pieces of " << piece;
+}
+
+} // namespace
+
+TEST(RecordStream, CutsAndNamesAsTheWholeImageDoes)
+{
+    const std::string subjectSplit = t::mail("A subject long enough to be split over many pieces of a few bytes");
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"ordinary", t::mailbox({t::mail("Lunch"), t::mail("Re: Lunch"), "From: a\nSubject: LF only\n\nx\n"})},
+        {"overlapping markers", kMarker + "\x00\x7F" + std::string(12, 'h') + "body" + kMarker + std::string(12, 'h') + "x"},
+        {"message number 32512", t::record(t::mail("first"), 32512) + t::record(t::mail("second"), 32513 + 65536)},
+        {"last record cut inside its header", t::mailbox({t::mail("a")}) + kMarker + "\x01\x02"},
+        {"subject split across pieces", t::mailbox({subjectSplit, subjectSplit})},
+        {"newsgroups at 2046", t::mailbox({std::string(2045, 'x') + "Newsgroups: a\r\nSubject: at 2046\r\n"})},
+        {"newsgroups at 2047", t::mailbox({std::string(2046, 'x') + "Newsgroups: a\r\nSubject: at 2047\r\n"})},
+        {"newsgroups at 2048", t::mailbox({std::string(2047, 'x') + "Newsgroups: a\r\nSubject: at 2048\r\n"})},
+        {"no marker at all", std::string("plain text, Subject: none\r\n")},
+        {"junk before the first marker", "junk" + t::record("Subject: after junk\r\n")},
+        {"subject line without its end", t::mailbox({"Subject:    " + std::string(300, 'w') + "   "})},
+        {"carriage return far after line feeds", t::mailbox({"Subject: Hello\nTo: b\n\n" + std::string(5000, 't') + "\r\n"})},
+        {"many leading spaces", t::mailbox({"Subject: " + std::string(150, ' ') + "Re: late\r\n", "Subject: " + std::string(99, ' ') + "x\n"})},
+        {"reply prefix after spaces", t::mailbox({"Subject:   rE:Meeting (Tuesday)\r\n", "Subject: Re:\r\n"})},
+        {"long replies", t::mailbox({"Subject: Re: " + std::string(98, 'a') + "bcdef\r\n",
+                                     "Subject:     RE:" + std::string(99, 'a') + "b cd\n", "Subject: Re:" + std::string(101, 'z')})},
+    };
+    for (const auto& [what, image] : cases) {
+        SCOPED_TRACE(what);
+        expectSameForEveryPieceSize(image);
+    }
+}
+
+TEST(RecordStream, RandomMailboxesCutAndNameAsTheWholeImageDoes)
+{
+    // Bodies built from the pieces that matter, in random order and sizes.
+    const std::vector<std::string> parts = {"Subject: ", "Re:", "re: ", "\r", "\n", " ", "   ", "Newsgroups: ",
+                                            "Lunch", "CON", "(1)", "\x7F", std::string("\x00", 1), kMarker, "\xFC",
+                                            std::string(40, 'a'), std::string(700, ' ')};
+    std::mt19937 random(2026);
+    for (int round = 0; round < 300; ++round) {
+        std::string image = random() % 2 ? t::mailboxHeader() : "";
+        for (int r = 0, records = static_cast<int>(random() % 6); r < records; ++r) {
+            std::string body;
+            for (int k = 0, n = static_cast<int>(random() % 20); k < n; ++k)
+                body += parts[random() % parts.size()];
+            image += t::record(body, static_cast<std::uint32_t>(random()));
+        }
+        SCOPED_TRACE(round);
+        const auto reference = wholeImage(image);
+        EXPECT_EQ(streamed(image, 1 + random() % 64), reference);
+    }
+}
