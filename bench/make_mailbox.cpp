@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <string_view>
+#include <vector>
 #include <random>
 #include <string>
 
@@ -24,6 +26,7 @@ struct Generator {
     std::mt19937_64 rng;
     bool sameSubject = false;
     bool distinct = false;
+    std::size_t bodySize = 0; // 0: sizes vary as in real mail
 
     std::size_t pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); }
 
@@ -58,6 +61,8 @@ struct Generator {
         m += "Message-ID: <" + std::to_string(rng()) + "@example.com>" + eol;
         m += "MIME-Version: 1.0" + eol + "Content-Type: text/plain; charset=\"iso-8859-1\"" + eol;
         m += "X-Mailer: Mail client 4.72" + eol + eol;
+        if (bodySize != 0) // an attachment's base64 lines, to the size asked for
+            return m + base64Lines(bodySize, eol);
         // Mostly small messages, a few large ones: 300 bytes to about 60 KB.
         const std::size_t size = static_cast<std::size_t>(std::exp(std::normal_distribution<double>(8.0, 0.9)(rng)));
         const std::size_t target = std::min<std::size_t>(std::max<std::size_t>(size, 300), 60000);
@@ -65,6 +70,26 @@ struct Generator {
             m += std::string(kWords[pick(kWords.size())]) + (pick(12) == 0 ? eol : " ");
         return m + eol;
     }
+
+    std::string base64Lines(std::size_t size, const std::string& eol)
+    {
+        // Lines drawn from a pool of random ones: gigabytes are written at copying speed.
+        static constexpr std::string_view kAlphabet{"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"};
+        if (m_lines.empty())
+            for (int n = 0; n < 1024; ++n) {
+                std::string line;
+                for (int i = 0; i < 76; ++i)
+                    line += kAlphabet[rng() % 64];
+                m_lines.push_back(line);
+            }
+        std::string text;
+        text.reserve(size + 80);
+        while (text.size() < size)
+            text.append(m_lines[pick(m_lines.size())]).append(eol);
+        return text;
+    }
+
+    std::vector<std::string> m_lines;
 };
 
 void putU32(std::string& out, std::uint32_t v)
@@ -89,6 +114,10 @@ int main(int argc, char** argv)
     app.add_option("--first-number", firstNumber, "Message number of the first record");
     app.add_flag("--same-subject", g.sameSubject, "Give every message the same subject");
     app.add_flag("--distinct", g.distinct, "Give every message its own subject");
+    app.add_option("--body-size", g.bodySize, "Give every message a base64 body of about this many bytes");
+    std::uint64_t longSubject = 0;
+    app.add_option("--long-subject", longSubject,
+                   "Write one message whose Subject line runs this many bytes to the end of the mailbox");
     app.add_option("--mbox", mbox, "Also write the messages as an mbox file");
     app.add_option("MAILBOX", path, "Output file")->required();
     CLI11_PARSE(app, argc, argv);
@@ -101,6 +130,18 @@ int main(int argc, char** argv)
     std::string header = "JMF6";
     header.resize(84, '\0');
     out << header;
+    if (longSubject != 0) {
+        // Written in pieces: the line is larger than memory should be.
+        std::string rec("\x00\x7F\x00\x7F", 4);
+        putU32(rec, firstNumber);
+        putU32(rec, static_cast<std::uint32_t>(std::min<std::uint64_t>(16 + 9 + longSubject, UINT32_MAX)));
+        putU32(rec, static_cast<std::uint32_t>(std::min<std::uint64_t>(9 + longSubject, UINT32_MAX)));
+        out << rec << "Subject: ";
+        const std::string piece(1 << 20, 's');
+        for (std::uint64_t left = longSubject; left > 0; left -= std::min<std::uint64_t>(left, piece.size()))
+            out.write(piece.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(left, piece.size())));
+        return out.good() ? 0 : 1;
+    }
     std::string rec;
     for (std::size_t i = 0; i < count; ++i) {
         const std::string text = g.message(i);

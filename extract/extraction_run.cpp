@@ -4,6 +4,7 @@
 #include "file_io.h"
 #include "naming_excerpt.h"
 #include "path_rules.h"
+#include "publisher.h"
 #include "record_scan.h"
 #include "record_stream.h"
 
@@ -14,8 +15,12 @@
 namespace carrowin::extract {
 namespace {
 
+// A message up to this size is kept whole and handed to the publisher to write.
+constexpr std::size_t kKeptMessage = std::size_t{1} << 20;
+
 // Everything one run keeps between records, and the record being written: its body goes
-// to a file without a name as it streams by; at the record's end it gets its name.
+// to a file without a name as it streams by; at the record's end its name is chosen, and
+// the publisher gives it that name.
 class RecordWriter : public RecordSink {
 public:
     RecordWriter(RunHost& host, std::uint64_t mailboxSize)
@@ -28,6 +33,7 @@ public:
 
     bool recordStarts(std::uint64_t marker) override
     {
+        m_publisher.check();
         if (m_host.cancelRequested()) {
             m_cancelled = true;
             return false;
@@ -38,13 +44,14 @@ public:
         if (!endsWithSeparator(m_settings.outputFolder))
             m_settings.outputFolder += kPathSeparator;
         m_folder = &folderFor(m_settings.outputFolder);
-        m_file.emplace(m_folder->createPending());
-        m_excerpt = NamingExcerpt{};
+        m_excerpt.clear();
         m_bodyBytes = 0;
         m_progress.bytesDone = marker;
         return true;
     }
 
+    // A small message is kept for the publisher to write; a large one is written here as
+    // it streams by, to a file without a name.
     void bodyBytes(std::string_view bytes) override
     {
         // A large message lets the host show where the run is, every piece of kWritePiece.
@@ -52,44 +59,61 @@ public:
             m_host.writing({m_progress.filesWritten, m_progress.bytesDone + m_bodyBytes, m_progress.bytesTotal});
         m_excerpt.add(bytes);
         m_bodyBytes += bytes.size();
-        if (const std::error_code err = m_file->writeAll(bytes))
-            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write",
-                                         joinPath(m_folder->path(), nameItWouldGet()), err);
+        if (!m_file && m_bytes.size() + bytes.size() <= kKeptMessage) {
+            m_bytes += bytes;
+            return;
+        }
+        if (!m_file) {
+            m_publisher.flush(); // the small ones before it do not wait for it
+            m_file.emplace(m_folder->createPending());
+            write(std::exchange(m_bytes, {}));
+        }
+        write(bytes);
     }
 
-    // The name is claimed only now that the message is complete, and claiming it is the
-    // existence test: the file named is always the one just written, nothing is replaced.
+    // The name is chosen now that the message is complete, from the names the folder held
+    // when the run came to it and those the run gave. The publisher claims it, never
+    // replacing anything: the file named is always the one just written.
     void recordEnds(std::uint64_t end) override
     {
         const std::string base = baseNameFor(m_excerpt.subjectBody(), m_settings);
         const std::string_view ext = m_excerpt.extension();
         const TakenTest taken = [&](const std::string& name) {
-            std::string key = fileNameKey(name);
-            if (m_knownTaken.contains(key) || isReservedDeviceName(name))
-                return true;
-            const bool published = m_folder->publish(*m_file, name);
-            m_knownTaken.insert(std::move(key));
-            return !published;
+            return isReservedDeviceName(name) || m_knownTaken.contains(fileNameKey(name));
         };
-        const ChosenName chosen = chooseFreeName(base, ext, taken, m_memo, kFileNameLimit);
-        m_folder->finish(*m_file, chosen.fileName);
-        m_file.reset();
+        ChosenName chosen = chooseFreeName(base, ext, taken, m_memo, kFileNameLimit);
+        m_knownTaken.insert(fileNameKey(chosen.fileName));
         m_host.nameChosen(chosen.baseName, m_settings.outputFolder);
+        m_publisher.publish(*m_folder, std::exchange(m_file, std::nullopt), std::exchange(m_bytes, {}),
+                            std::move(chosen), kFileNameLimit);
         ++m_progress.filesWritten;
         m_progress.bytesDone = end;
         m_host.fileWritten(m_progress);
     }
 
+    // Waits until every file written is published; throws the first failure to publish.
+    void finish() { m_publisher.drain(); }
+
 private:
     const OutputFolder& folderFor(const std::string& path)
     {
         if (!m_outputFolder || m_outputFolder->path() != path) {
+            m_publisher.drain(); // the files for the last folder are named first
             m_outputFolder = std::make_unique<OutputFolder>(path);
             // What this run knows about taken names holds for one folder only.
             m_knownTaken.clear();
+            for (const std::string& name : m_outputFolder->names())
+                m_knownTaken.insert(fileNameKey(name));
             m_memo = NumberingMemo{fileNameKey};
         }
         return *m_outputFolder;
+    }
+
+    void write(std::string_view bytes)
+    {
+        if (const std::error_code err = m_file->writeAll(bytes))
+            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", joinPath(m_folder->path(), nameItWouldGet()),
+                                         err);
     }
 
     // The name a message that could not be written would have got, for the words about it.
@@ -107,12 +131,14 @@ private:
     NumberingMemo m_memo;
     std::unordered_set<std::string> m_knownTaken; // by fileNameKey
     std::unique_ptr<OutputFolder> m_outputFolder;
+    Publisher m_publisher; // after the folder: it publishes into it until it is gone
     Progress m_progress;
     bool m_cancelled = false;
     // The record being written.
     NamingSettings m_settings;
     const OutputFolder* m_folder = nullptr;
-    std::optional<PendingFile> m_file;
+    std::optional<PendingFile> m_file; // a large message, written as it comes
+    std::string m_bytes;               // a small message, kept whole
     NamingExcerpt m_excerpt;
     std::uint64_t m_bodyBytes = 0;
 };
@@ -140,6 +166,7 @@ RunSummary runExtraction(const std::string& path, RunHost& host, std::size_t pie
         return got;
     };
     streamRecords(read, mailbox.size(), pieceSize, writer);
+    writer.finish();
     if (writer.filesWritten() == 0 && !writer.cancelled() && !signature)
         throw ExtractError(ErrorKind::Mailbox, path,
                            "\"" + path + "\" is not an OE4 mailbox: it has neither the \"JMF6\" header nor any message record");

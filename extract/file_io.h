@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace carrowin::extract {
 
@@ -100,6 +101,10 @@ public:
 
     // Whether an entry of that name exists; only for words about a failure.
     bool holds(const std::string& name) const noexcept;
+
+    // The names of the entries it holds (all of them: files, folders, links, hidden or
+    // not); none when it cannot be listed.
+    std::vector<std::string> names() const;
 
 private:
     std::string m_path;

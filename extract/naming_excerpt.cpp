@@ -4,42 +4,77 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace carrowin::extract {
 namespace {
 
 constexpr std::string_view kSubject{"Subject: "};
-constexpr std::size_t kHeadSize = 2046 + 12; // "Newsgroups: " starting within 2047 bytes
+constexpr std::string_view kNewsgroups{"Newsgroups: "};
+constexpr std::size_t kNewsWindow = 2046 + kNewsgroups.size(); // starting within 2047 bytes
+
+// Finds `word` (whose first letter it holds once only) in bytes that come piece by piece:
+// `matched` says how much of it the last piece ended with. Returns the bytes after it when
+// it is complete, else nothing (and `matched` for the next piece).
+std::optional<std::string_view> find(std::string_view word, std::string_view bytes, std::size_t& matched)
+{
+    while (!bytes.empty()) {
+        if (matched == 0) { // look for its first letter
+            const void* first = std::memchr(bytes.data(), word[0], bytes.size());
+            if (first == nullptr)
+                return std::nullopt;
+            bytes.remove_prefix(static_cast<std::size_t>(static_cast<const char*>(first) - bytes.data()));
+        }
+        const std::size_t n = std::min(bytes.size(), word.size() - matched);
+        if (bytes.substr(0, n) == word.substr(matched, n)) {
+            matched += n;
+            bytes.remove_prefix(n);
+            if (matched == word.size())
+                return bytes;
+        } else if (matched == 0) {
+            bytes.remove_prefix(1);
+        } else {
+            matched = 0; // begin again at this byte
+        }
+    }
+    return std::nullopt;
+}
 // After its leading spaces, the two letters of "Re" and the 100 characters that follow
 // them are all of the line that can reach the name.
 constexpr std::size_t kContentKept = 2 + kNameCapCharacters;
 
 } // namespace
 
+void NamingExcerpt::clear()
+{
+    m_seen = 0;
+    m_newsMatched = 0;
+    m_news = false;
+    m_content.clear();
+    m_matched = 0;
+    m_found = false;
+    m_lineLength = m_spaces = 0;
+    m_lf = m_cr = UINT64_MAX;
+}
+
 void NamingExcerpt::add(std::string_view bytes)
 {
-    if (m_head.size() < kHeadSize)
-        m_head.append(bytes.substr(0, kHeadSize - m_head.size()));
-    while (!m_found && !bytes.empty()) {
-        if (m_matched == 0) { // look for the start of "Subject: "
-            const void* s = std::memchr(bytes.data(), 'S', bytes.size());
-            if (s == nullptr)
-                return;
-            bytes.remove_prefix(static_cast<std::size_t>(static_cast<const char*>(s) - bytes.data()));
-        }
-        const std::size_t n = std::min(bytes.size(), kSubject.size() - m_matched);
-        if (bytes.substr(0, n) == kSubject.substr(m_matched, n)) {
-            m_matched += n;
-            bytes.remove_prefix(n);
-            m_found = m_matched == kSubject.size();
-        } else if (m_matched == 0) {
-            bytes.remove_prefix(1);
-        } else {
-            m_matched = 0; // "Subject: " holds one "S" only: begin again at this byte
-        }
+    if (!m_news && m_seen < kNewsWindow)
+        lookForNewsgroups(bytes.substr(0, kNewsWindow - m_seen));
+    m_seen += bytes.size();
+    if (!m_found) {
+        const auto after = find(kSubject, bytes, m_matched);
+        if (!after)
+            return;
+        m_found = true;
+        bytes = *after;
     }
-    if (m_found)
-        addToLine(bytes);
+    addToLine(bytes);
+}
+
+void NamingExcerpt::lookForNewsgroups(std::string_view bytes)
+{
+    m_news = find(kNewsgroups, bytes, m_newsMatched).has_value();
 }
 
 void NamingExcerpt::addToLine(std::string_view bytes)
@@ -67,7 +102,7 @@ void NamingExcerpt::addToLine(std::string_view bytes)
 
 std::string_view NamingExcerpt::extension() const
 {
-    return extensionFor(m_head);
+    return m_news ? ".nws" : ".eml";
 }
 
 std::string NamingExcerpt::subjectBody() const

@@ -12,6 +12,8 @@ class NamingExcerpt {
 public:
     // The body's bytes, in order, in pieces of any size.
     void add(std::string_view bytes);
+    // Ready for the next body (keeping what it has allocated).
+    void clear();
 
     // The extension the whole body gets.
     std::string_view extension() const;
@@ -19,9 +21,12 @@ public:
     std::string subjectBody() const;
 
 private:
+    void lookForNewsgroups(std::string_view bytes);
     void addToLine(std::string_view bytes);
 
-    std::string m_head;              // the first bytes, as far as "Newsgroups: " counts
+    std::uint64_t m_seen = 0;        // bytes of the body seen
+    std::size_t m_newsMatched = 0;   // bytes of "Newsgroups: " matched so far
+    bool m_news = false;             // "Newsgroups: " starts early enough: a news article
     std::size_t m_matched = 0;       // bytes of "Subject: " matched so far, before it is found
     bool m_found = false;            // "Subject: " was found; the line follows
     std::uint64_t m_lineLength = 0;  // bytes of the line seen so far
