@@ -12,7 +12,7 @@ namespace {
 // and their bytes. The thread is woken for a batch at a time: waking it for every small
 // message would cost the run more than writing it.
 constexpr std::size_t kMaxQueued = 256;
-constexpr std::size_t kMaxQueuedBytes = std::size_t{16} << 20;
+constexpr std::size_t kMaxQueuedBytes = std::size_t{8} << 20;
 constexpr std::size_t kBatch = 32;
 // Nor does a message wait long in memory: what a killed run had not yet written is lost.
 constexpr auto kMaxDelay = std::chrono::milliseconds(20);

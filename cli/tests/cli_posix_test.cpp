@@ -52,9 +52,13 @@ pid_t spawnCli(const std::vector<std::string>& args, const fs::path& cwd, const 
     return pid;
 }
 
+// The exit status; a death by a signal as kKilledBy and the signal's number, so that an
+// exit with 143 after a SIGTERM is told apart from being killed by it.
+constexpr int kKilledBy = 1000;
+
 int statusOf(int st)
 {
-    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : kKilledBy + WTERMSIG(st);
 }
 
 // Whether the process still catches the signal (a handler that resets itself has run).
@@ -183,7 +187,7 @@ TEST_F(Stops, ASecondSignalEndsAtOnceWithoutAHalfWrittenFile)
     const std::uint64_t huge = std::uint64_t{4} << 30;
     head += t::record(text, 99);
     t::writeSparseFile(dir / "m.mbx", head.size() + huge, {{0, head}});
-    EXPECT_EQ(runAndSignal(SIGTERM, 64 << 20, 2), 128 + SIGTERM);
+    EXPECT_EQ(runAndSignal(SIGTERM, 64 << 20, 2), kKilledBy + SIGTERM);
     EXPECT_EQ(expectOnlyWholeMessages(), 20u);
     EXPECT_FALSE(fs::exists(dir / "out/Large.eml"));
 }
