@@ -32,7 +32,7 @@ constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_PUS
 // The controls in the order of the tab positions (0 to 18), which is also the order in
 // which they are created. Places are twips in the client area; the four controls of the
 // frame "Save" are given with the frame's own place (1044, 432) added.
-struct Spec {
+struct Layout {
     const wchar_t* name;
     const wchar_t* cls;
     DWORD style;
@@ -44,7 +44,7 @@ struct Spec {
     const wchar_t* tip;
 };
 
-const std::array<Spec, 19> kControls{{
+const std::array<Layout, 19> kControls{{
     {L"prog1", WC_STATICW, kHeading & ~WS_VISIBLE, 0, L"", 756, 5652, 1848, 408, Heading, RGB(0, 0, 255), nullptr},
     {L"Label2", WC_STATICW, kHeading, 0, L"Action", 468, 36, 804, 372, Heading, RGB(255, 0, 0), nullptr},
     {L"Frame2", WC_BUTTONW, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, L"Save", 1044, 432, 3792, 1416, Window, kNoColour,
@@ -218,7 +218,7 @@ HWND Form1::handleOf(Control c) const
 void Form1::createControls()
 {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const Spec& s = kControls[i];
+        const Layout& s = kControls[i];
         const HWND h = CreateWindowExW(s.exStyle, s.cls, s.text, s.style, 0, 0, 10, 10, m_hwnd,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), m_instance, nullptr);
         m_controls.push_back(h);
@@ -273,7 +273,7 @@ void Form1::layout(UINT dpi)
                                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                       VARIABLE_PITCH | FF_SWISS, L"MS Sans Serif"));
     for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const Spec& s = kControls[i];
+        const Layout& s = kControls[i];
         const HWND h = m_controls[i];
         SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts[s.font]), FALSE);
         const int height = px(s.height, dpi);
