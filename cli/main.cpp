@@ -1,5 +1,6 @@
 // carrowin-cli: splits OE4 mailboxes into one file per message, named as the window
 // names them.
+#include "carrowin_version.h"
 #include "console.h"
 #include "errors.h"
 #include "extraction_run.h"
@@ -139,7 +140,7 @@ int main(int argc, char** argv)
         ->type_name("DIR");
     app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
     app.add_option("MAILBOX", o.mailboxes, "Mailbox files to split, one run each")->required();
-    app.set_version_flag("--version", "carrowin-cli 2.11");
+    app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
     // On Windows CLI11 would read "/o" as "-o", and so a path such as /mail/Inbox.mbx
     // as an unknown option: options start with "-" everywhere.
     app.allow_windows_style_options(false);

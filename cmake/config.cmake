@@ -10,3 +10,9 @@ endif()
 target_compile_definitions(carrowin_config INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
   QT_NO_CAST_FROM_BYTEARRAY QT_USE_QSTRINGBUILDER QT_NO_KEYWORDS)
+
+# The version, from project(), for every program that shows it.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${CMAKE_BINARY_DIR}/generated/carrowin_version.h @ONLY)
+add_library(carrowin_version INTERFACE)
+add_library(carrowin::version ALIAS carrowin_version)
+target_include_directories(carrowin_version INTERFACE ${CMAKE_BINARY_DIR}/generated)

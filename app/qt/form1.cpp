@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "carrowin_version.h"
 #include "message_boxes.h"
 #include "sorted_combo.h"
 #include "three_state_check_box.h"
@@ -40,6 +41,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>(
 {
     installFontSubstitutes();
     ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Carrowin -- For OE4 messages--ver. " CARROWIN_VERSION_SHORT));
     applyDescriptionFonts();
     setWindowIcon(makeWindowIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -1,5 +1,6 @@
 #include "form1_win32.h"
 
+#include "carrowin_version.h"
 #include "windows_text.h"
 
 #include <commctrl.h>
@@ -14,7 +15,7 @@ using extract::utf8FromWide;
 using extract::wideFromUtf8;
 
 constexpr wchar_t kClassName[] = L"CarrowinForm1";
-constexpr wchar_t kCaption[] = L"Carrowin -- For OE4 messages--ver. 2.11";
+constexpr wchar_t kCaption[] = L"Carrowin -- For OE4 messages--ver. " CARROWIN_VERSION_SHORT;
 constexpr int kClientWidth = 6075; // twips
 constexpr int kClientHeight = 6435;
 constexpr int kFirstId = 100; // a control's id is kFirstId + its place in the tab order
