@@ -5,12 +5,12 @@
 #include "sorted_combo.h"
 #include "three_state_check_box.h"
 #include "ui_form1.h"
-#include "window_icon.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QFont>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
@@ -18,6 +18,12 @@
 #include <QStyle>
 
 using carrowin::app::Control;
+
+// The window's pictures live in this static library: the program registers them.
+static void registerResources()
+{
+    Q_INIT_RESOURCE(carrowin);
+}
 
 namespace {
 
@@ -43,7 +49,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>(
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Carrowin -- For OE4 messages--ver. " CARROWIN_VERSION_SHORT));
     applyDescriptionFonts();
-    setWindowIcon(makeWindowIcon());
+    registerResources();
+    QIcon icon; // the picture of app/icons, as the desktop shows it
+    icon.addFile(QStringLiteral(":/icons/carrowin-16.png"));
+    icon.addFile(QStringLiteral(":/icons/carrowin-32.png"));
+    setWindowIcon(icon);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
     ui->Check1->raise();

@@ -1,8 +1,6 @@
-// Writes the window's icon as a Windows .ico file (16 and 32 pixels, 32-bit colour), so
-// that the native Windows window shows the same picture:
-//   make-window-icon app/win32/carrowin.ico
-#include "window_icon.h"
-
+// Writes a Windows .ico file (32-bit colour) from PNG pictures, so that the native
+// Windows window shows the same picture as the desktop and the Qt window:
+//   make-window-icon app/win32/carrowin.ico app/icons/carrowin-16.png app/icons/carrowin-32.png
 #include <QGuiApplication>
 #include <QImage>
 
@@ -55,21 +53,28 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-window-icon FILE.ico\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: make-window-icon FILE.ico PICTURE.png...\n");
         return 2;
     }
-    const QIcon icon = makeWindowIcon();
     std::vector<std::string> images;
-    for (int size : {16, 32})
-        images.push_back(iconImage(icon.pixmap(size, size).toImage()));
+    std::vector<int> sizes;
+    for (int i = 2; i < argc; ++i) {
+        const QImage picture(QString::fromLocal8Bit(argv[i]));
+        if (picture.isNull() || picture.width() != picture.height() || picture.width() > 255) {
+            std::fprintf(stderr, "make-window-icon: %s is not a square picture of at most 255 pixels\n", argv[i]);
+            return 1;
+        }
+        images.push_back(iconImage(picture));
+        sizes.push_back(picture.width());
+    }
     std::string file;
     put16(file, 0);
     put16(file, 1); // an icon
     put16(file, static_cast<std::uint16_t>(images.size()));
     std::uint32_t offset = 6 + 16 * static_cast<std::uint32_t>(images.size());
     for (std::size_t i = 0; i < images.size(); ++i) {
-        const int size = i == 0 ? 16 : 32;
+        const int size = sizes[i];
         file += static_cast<char>(size);
         file += static_cast<char>(size);
         file += '\0';
