@@ -26,4 +26,7 @@ int interruptionStatus();
 // Whether `stream` is an interactive terminal on which a line can be redrawn in place.
 bool isRedrawableTerminal(std::FILE* stream);
 
+// How many columns the terminal of `stream` has now; 80 when it cannot tell.
+int terminalColumns(std::FILE* stream);
+
 } // namespace carrowin::cli

@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <csignal>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace carrowin::cli {
@@ -48,6 +49,12 @@ int interruptionStatus()
 bool isRedrawableTerminal(std::FILE* stream)
 {
     return ::isatty(::fileno(stream)) != 0;
+}
+
+int terminalColumns(std::FILE* stream)
+{
+    winsize size{};
+    return ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
 }
 
 } // namespace carrowin::cli

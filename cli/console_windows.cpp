@@ -79,4 +79,12 @@ bool isRedrawableTerminal(std::FILE* stream)
     return GetConsoleMode(h, &mode) != 0 && SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+int terminalColumns(std::FILE* stream)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(handleOf(stream), &info))
+        return 80;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 } // namespace carrowin::cli

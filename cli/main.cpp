@@ -4,6 +4,7 @@
 #include "console.h"
 #include "errors.h"
 #include "extraction_run.h"
+#include "output_naming.h"
 #include "progress_line.h"
 
 #include <CLI/CLI.hpp>
@@ -25,15 +26,41 @@ struct Options {
     std::vector<std::string> mailboxes;
 };
 
+// The output folder, made with its parents only when a message is about to be written:
+// a batch whose every mailbox fails leaves nothing behind.
+class OutputFolderOnDemand {
+public:
+    explicit OutputFolderOnDemand(std::string path) : m_path(std::move(path)) {}
+    void make()
+    {
+        if (m_made)
+            return;
+        std::error_code ec;
+        std::filesystem::create_directories(std::u8string(m_path.begin(), m_path.end()), ec);
+        if (ec)
+            throw carrowin::extract::ExtractError(carrowin::extract::ErrorKind::Output, m_path,
+                                                  "Cannot create the output folder \"" + m_path + "\": " + ec.message());
+        m_made = true;
+    }
+
+private:
+    std::string m_path;
+    bool m_made = false;
+};
+
 // The settings a run starts from; the working name then carries over record by record.
 class CliHost : public carrowin::extract::RunHost {
 public:
-    CliHost(const Options& o, carrowin::cli::ProgressLine* progress)
-        : m_settings{!o.prefix, !o.keepRe, o.prefix.value_or(""), o.output}, m_progress(progress)
+    CliHost(const Options& o, OutputFolderOnDemand& folder, carrowin::cli::ProgressLine* progress)
+        : m_settings{!o.prefix, !o.keepRe, o.prefix.value_or(""), o.output}, m_folder(folder), m_progress(progress)
     {
     }
     bool cancelRequested() override { return carrowin::cli::interruptRequested(); }
-    carrowin::extract::NamingSettings currentSettings() override { return m_settings; }
+    carrowin::extract::NamingSettings currentSettings() override
+    {
+        m_folder.make(); // a message is about to be written
+        return m_settings;
+    }
     void nameChosen(const std::string& workingName, const std::string& outputFolder) override
     {
         m_settings.workingName = workingName;
@@ -48,17 +75,9 @@ public:
 
 private:
     carrowin::extract::NamingSettings m_settings;
+    OutputFolderOnDemand& m_folder;
     carrowin::cli::ProgressLine* m_progress;
 };
-
-void prepareOutputFolder(const std::string& dir)
-{
-    std::error_code ec;
-    std::filesystem::create_directories(std::u8string(dir.begin(), dir.end()), ec);
-    if (ec)
-        throw carrowin::extract::ExtractError(carrowin::extract::ErrorKind::Output, dir,
-                                              "Cannot create the output folder \"" + dir + "\": " + ec.message());
-}
 
 // One line on standard output. A failed write (a closed pipe, a full disk) is remembered
 // with its reason; the batch goes on.
@@ -76,16 +95,16 @@ private:
 };
 
 // The run of one mailbox. Returns 0, 1 when it failed, or the interruption's status.
-int extractOne(const Options& o, const std::string& mailbox, SummaryOut& out)
+int extractOne(const Options& o, const std::string& mailbox, OutputFolderOnDemand& folder, SummaryOut& out)
 {
     using namespace carrowin;
     const bool showProgress = !o.quiet && cli::isRedrawableTerminal(stderr);
     cli::ProgressLine progress(stderr, mailbox);
-    CliHost host(o, showProgress ? &progress : nullptr);
+    CliHost host(o, folder, showProgress ? &progress : nullptr);
     try {
         const extract::RunSummary s = extract::runExtraction(mailbox, host);
         progress.clear();
-        out.line(std::to_string(s.filesWritten) + " messages written to " + o.output);
+        out.line(cli::summaryLine(mailbox, s.filesWritten, o.output));
         return s.ending == extract::RunEnding::Cancelled ? cli::interruptionStatus() : 0;
     } catch (...) { // every failure ends this mailbox in words, never the program
         progress.clear();
@@ -96,16 +115,11 @@ int extractOne(const Options& o, const std::string& mailbox, SummaryOut& out)
 
 int run(const Options& o)
 {
-    try {
-        prepareOutputFolder(o.output);
-    } catch (const carrowin::extract::ExtractError& e) {
-        std::cerr << "carrowin-cli: " << e.what() << std::endl;
-        return 1;
-    }
     int status = 0;
     SummaryOut out;
+    OutputFolderOnDemand folder(o.output);
     for (const auto& mailbox : o.mailboxes) {
-        const int rc = extractOne(o, mailbox, out);
+        const int rc = extractOne(o, mailbox, folder, out);
         if (rc > 1) {
             std::cerr << "carrowin-cli: interrupted; the files written so far are kept" << std::endl;
             return rc;
@@ -134,21 +148,31 @@ int main(int argc, char** argv)
                  "carrowin-cli"};
     Options o;
     app.add_option("--prefix", o.prefix, "Name the files TEXT, TEXT(1), TEXT(2)... instead of by subject")
-        ->type_name("TEXT");
+        ->type_name("TEXT")
+        ->check([](const std::string& prefix) {
+            // Refused before anything is made, like any other wrong argument.
+            return carrowin::extract::settingsRefusal({false, false, prefix, "."});
+        });
     app.add_flag("--keep-re", o.keepRe, "Keep a leading \"Re:\" of the subject in the file name");
     app.add_option("-o,--output", o.output, "Output folder, created when missing (default: current folder)")
         ->type_name("DIR");
     app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
     app.add_option("MAILBOX", o.mailboxes, "Mailbox files to split, one run each")->required();
     app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
+    app.footer("Exit status: 0 when every mailbox was split; 1 when a mailbox or a message file failed,\n"
+               "or the summary could not be written to standard output; 2 for a usage error; 130 when\n"
+               "interrupted by Ctrl+C (143 by SIGTERM, 129 by SIGHUP), after the message being written.\n\n"
+               "Example: carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"");
     // On Windows CLI11 would read "/o" as "-o", and so a path such as /mail/Inbox.mbx
     // as an unknown option: options start with "-" everywhere.
     app.allow_windows_style_options(false);
     try {
         app.parse(static_cast<int>(argvUtf8.size()), argvUtf8.data());
     } catch (const CLI::ParseError& e) {
-        // --help and --version end here with 0; a usage error is a failure like any other.
-        return app.exit(e) == 0 ? 0 : 1;
+        if (e.get_exit_code() == 0) // --help and --version
+            return app.exit(e);
+        std::cerr << "carrowin-cli: " << e.what() << "\nRun carrowin-cli --help for more information." << std::endl;
+        return 2;
     }
 
     carrowin::cli::installStopHandlers();

@@ -1,17 +1,36 @@
 #include "progress_line.h"
 
+#include "console.h"
+#include "text.h"
+
 #include <cinttypes>
 
 namespace carrowin::cli {
 
-std::string ProgressLine::format(const std::string& label, const extract::Progress& p, double seconds)
+std::string ProgressLine::format(const std::string& label, const extract::Progress& p, double seconds, int columns)
 {
     constexpr double kMiB = 1024.0 * 1024.0;
     const double rate = seconds > 0 ? static_cast<double>(p.bytesDone) / kMiB / seconds : 0.0;
     char buf[160];
     std::snprintf(buf, sizeof buf, ": %" PRIu64 " messages, %.1f of %.1f MiB, %.1f MiB/s", p.filesWritten,
                   static_cast<double>(p.bytesDone) / kMiB, static_cast<double>(p.bytesTotal) / kMiB, rate);
-    return label + buf;
+    const std::string figures(buf);
+    // One column stays free: a line that fills the last one wraps on some terminals.
+    const std::size_t room = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
+    const std::size_t labelWidth = extract::countCharacters(label);
+    if (labelWidth + figures.size() <= room)
+        return label + figures;
+    if (figures.size() + 2 > room) // no room for a label at all: the figures, cut
+        return figures.substr(std::min<std::size_t>(2, figures.size()), room);
+    const std::size_t keep = room - figures.size() - 1; // characters of the label after the "…"
+    const std::size_t from = extract::byteLengthOfCharacters(label, labelWidth - keep);
+    return "\u2026" + label.substr(from) + figures;
+}
+
+std::string summaryLine(const std::string& mailbox, std::uint64_t messages, const std::string& folder)
+{
+    return mailbox + ": " + std::to_string(messages) + (messages == 1 ? " message" : " messages") + " written to "
+           + folder;
 }
 
 void ProgressLine::update(const extract::Progress& p)
@@ -22,7 +41,7 @@ void ProgressLine::update(const extract::Progress& p)
     m_lastDraw = now;
     m_drawn = true;
     const double seconds = std::chrono::duration<double>(now - m_start).count();
-    std::fprintf(m_out, "\r\033[K%s", format(m_label, p, seconds).c_str());
+    std::fprintf(m_out, "\r\033[K%s", format(m_label, p, seconds, terminalColumns(m_out)).c_str());
     std::fflush(m_out);
 }
 

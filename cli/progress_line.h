@@ -19,7 +19,9 @@ public:
     // Removes the line again.
     void clear();
 
-    static std::string format(const std::string& label, const extract::Progress& p, double seconds);
+    // The line for `columns` columns at most: the label is shortened from its start
+    // ("…x/Inbox.mbx") so that the figures stay, and the line never wraps.
+    static std::string format(const std::string& label, const extract::Progress& p, double seconds, int columns);
 
 private:
     std::FILE* m_out;
@@ -28,5 +30,8 @@ private:
     Clock::time_point m_lastDraw{};
     bool m_drawn = false;
 };
+
+// "Inbox.mbx: 3 messages written to out" (one message, several messages).
+std::string summaryLine(const std::string& mailbox, std::uint64_t messages, const std::string& folder);
 
 } // namespace carrowin::cli

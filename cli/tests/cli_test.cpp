@@ -1,5 +1,6 @@
 #include "progress_line.h"
 #include "test_support.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ TEST_F(Cli, SplitsIntoTheCurrentFolderBySubject)
                                                  "Newsgroups: alt.test\r\nSubject: News\r\n\r\nx"}));
     const Outcome r = runCli({"Inbox.mbx"}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "3 messages written to .\n");
+    EXPECT_EQ(r.out, "Inbox.mbx: 3 messages written to .\n");
     EXPECT_EQ(r.err, "") << "no progress when stderr is not a terminal";
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"Hello world(1).eml", "Hello world.eml", "Inbox.mbx", "News.nws"}));
 }
@@ -42,7 +43,7 @@ TEST_F(Cli, PrefixStartsAgainForEveryMailboxAndKeepReKeepsIt)
     t::writeFile(dir / "b.mbx", t::mailbox({t::mail("z")}));
     Outcome r = runCli({"--prefix", "Mail", "-o", "out/deep", "a.mbx", "b.mbx"}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "2 messages written to out/deep\n1 messages written to out/deep\n");
+    EXPECT_EQ(r.out, "a.mbx: 2 messages written to out/deep\nb.mbx: 1 message written to out/deep\n");
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir / "out/deep"))
         names.push_back(e.path().filename().string());
@@ -63,17 +64,22 @@ TEST_F(Cli, FailureNamesTheFileAndTheReason)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.mbx\": " + t::missingFileCode().message()), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("\"text.mbx\" is not an OE4 mailbox"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "1 messages written to out\n");
+    EXPECT_EQ(r.out, "good.mbx: 1 message written to out\n");
     EXPECT_FALSE(fs::exists(dir / "missing.mbx"));
+    // When no mailbox comes as far as writing a message, no output folder is made.
+    const Outcome none = runCli({"-o", "never", "missing.mbx", "text.mbx"}, dir.path());
+    EXPECT_EQ(none.status, 1);
+    EXPECT_FALSE(fs::exists(dir / "never"));
 }
 
-TEST_F(Cli, RefusesAPrefixThatNamesAFolder)
+TEST_F(Cli, RefusesAPrefixThatNamesAFolderBeforeAnything)
 {
     t::writeFile(dir / "a.mbx", t::mailbox({t::mail("x")}));
     const Outcome r = runCli({"--prefix", "../up", "-o", "out", "a.mbx"}, dir.path());
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("carrowin-cli: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("../up"), std::string::npos) << r.err;
-    EXPECT_TRUE(fs::is_empty(dir / "out"));
+    EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
 TEST_F(Cli, ArgumentsAreUnicodeWhateverTheCodePage)
@@ -81,7 +87,7 @@ TEST_F(Cli, ArgumentsAreUnicodeWhateverTheCodePage)
     t::writeFile(dir / "Posteingang-\u00E9.mbx", t::mailbox({t::mail("x")}));
     const Outcome r = runCli({"--prefix", "J\u00F6rg \u65E5\u672C", "-o", "Ausgabe-\u00FC", "Posteingang-\u00E9.mbx"}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "1 messages written to Ausgabe-\u00FC\n");
+    EXPECT_EQ(r.out, "Posteingang-\u00E9.mbx: 1 message written to Ausgabe-\u00FC\n");
     EXPECT_EQ(t::readFile(dir / "Ausgabe-\u00FC/J\u00F6rg \u65E5\u672C.eml"), t::padded(t::mail("x")));
 }
 
@@ -98,14 +104,19 @@ TEST_F(Cli, HelpAndVersionAndUsageErrors)
     Outcome r = runCli({"--help"}, dir.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--prefix"), std::string::npos);
+    EXPECT_NE(r.out.find("Exit status"), std::string::npos);
+    EXPECT_NE(r.out.find("Example"), std::string::npos);
     r = runCli({"--version"}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("2.11"), std::string::npos);
-    r = runCli({}, dir.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("MAILBOX"), std::string::npos) << r.err;
-    r = runCli({"--bogus", "a.mbx"}, dir.path());
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "carrowin-cli 2.11.0\n");
+    // Usage errors: status 2, the program's name first, and where to read more.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"--bogus", "a.mbx"}}) {
+        r = runCli(args, dir.path());
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind("carrowin-cli: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+    }
+    EXPECT_NE(runCli({}, dir.path()).err.find("MAILBOX"), std::string::npos);
 }
 
 TEST_F(Cli, InterruptStopsBeforeTheNextMessageAndKeepsCompleteFiles)
@@ -145,13 +156,37 @@ TEST_F(Cli, SplitsAMailboxLargerThanFourGibibytes)
     ASSERT_GT(fs::file_size(dir / "big.mbx"), std::uintmax_t{1} << 32);
     const Outcome r = runCli({"-o", "out", "big.mbx"}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "2 messages written to out\n");
+    EXPECT_EQ(r.out, "big.mbx: 2 messages written to out\n");
     EXPECT_EQ(t::readFile(dir / "out/Beyond four.eml"), first);
     EXPECT_EQ(t::readFile(dir / "out/Last.eml"), second);
 }
 
-TEST(ProgressLine, ShowsMessagesBytesAndRate)
+TEST(ProgressLine, FitsTheTerminalByShorteningTheLabel)
 {
-    const std::string s = carrowin::cli::ProgressLine::format("Inbox.mbx", {12, 3 * 1048576, 10 * 1048576}, 2.0);
-    EXPECT_EQ(s, "Inbox.mbx: 12 messages, 3.0 of 10.0 MiB, 1.5 MiB/s");
+    using carrowin::cli::ProgressLine;
+    const carrowin::extract::Progress p{12, 3 * 1048576, 10 * 1048576};
+    const std::string figures = ": 12 messages, 3.0 of 10.0 MiB, 1.5 MiB/s";
+    EXPECT_EQ(ProgressLine::format("Inbox.mbx", p, 2.0, 80), "Inbox.mbx" + figures);
+    // 79 columns at most for 80: the start of a long path gives way, never the figures.
+    const std::string path = "/home/someone/rescued/backups/2003/" + std::string(60, 'x') + "/Inbox.mbx";
+    const std::string cut = ProgressLine::format(path, p, 2.0, 80);
+    EXPECT_EQ(carrowin::extract::countCharacters(cut), 79u) << cut;
+    EXPECT_TRUE(cut.starts_with("\u2026")) << cut;
+    EXPECT_TRUE(cut.ends_with("/Inbox.mbx" + figures)) << cut;
+    // Characters, not bytes: a label of two-byte characters is cut between whole characters.
+    std::string accents;
+    for (int i = 0; i < 100; ++i)
+        accents += "\u00E9";
+    const std::string cutAccents = ProgressLine::format(accents, p, 2.0, 60);
+    EXPECT_EQ(carrowin::extract::countCharacters(cutAccents), 59u);
+    EXPECT_TRUE(cutAccents.starts_with("\u2026\u00E9")) << cutAccents;
+    // Too narrow even for the figures: they are cut, and the line still fits.
+    EXPECT_EQ(ProgressLine::format(path, p, 2.0, 20).size(), 19u);
+}
+
+TEST(Summary, NamesTheMailboxAndCountsInWords)
+{
+    EXPECT_EQ(carrowin::cli::summaryLine("Inbox.mbx", 1, "out/"), "Inbox.mbx: 1 message written to out/");
+    EXPECT_EQ(carrowin::cli::summaryLine("a.mbx", 0, "."), "a.mbx: 0 messages written to .");
+    EXPECT_EQ(carrowin::cli::summaryLine("a.mbx", 12345, "."), "a.mbx: 12345 messages written to .");
 }
