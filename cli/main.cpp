@@ -159,13 +159,19 @@ int main(int argc, char** argv)
     app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
     app.add_option("MAILBOX", o.mailboxes, "Mailbox files to split, one run each")->required();
     app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
-    app.footer("Exit status: 0 when every mailbox was split; 1 when a mailbox or a message file failed,\n"
-               "or the summary could not be written to standard output; 2 for a usage error; 130 when\n"
-               "interrupted by Ctrl+C (143 by SIGTERM, 129 by SIGHUP), after the message being written.\n\n"
-               "Example: carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"");
+    app.footer("Exit status:\n"
+               "  0    every mailbox was split\n"
+               "  1    a mailbox or a message file failed, or the summary could not be written\n"
+               "  2    usage error (nothing was written)\n"
+               "  130  interrupted by Ctrl+C (143 by SIGTERM, 129 by SIGHUP) after the message\n"
+               "       being written; the files written so far are kept\n"
+               "\n"
+               "Examples:\n"
+               "  carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"");
     // On Windows CLI11 would read "/o" as "-o", and so a path such as /mail/Inbox.mbx
     // as an unknown option: options start with "-" everywhere.
     app.allow_windows_style_options(false);
+    app.get_formatter()->label("Positionals", "Arguments");
     try {
         app.parse(static_cast<int>(argvUtf8.size()), argvUtf8.data());
     } catch (const CLI::ParseError& e) {

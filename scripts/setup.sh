@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing Carrowin needs on Debian 12, then configures and
 # builds the given preset (default: release). The windows preset needs the mingw-w64
-# cross compiler, Wine and a virtual display (Xvfb) instead of Qt.
+# cross compiler, Wine and a virtual display (Xvfb) instead of Qt; the package preset
+# needs dpkg-dev and lintian besides.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-release}
@@ -10,7 +11,11 @@ if [ "$preset" = windows ]; then
   packages=(cmake ninja-build libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine xvfb)
 else
   packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
-            qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2)
+            qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2
+            help2man man-db desktop-file-utils appstream)
+fi
+if [ "$preset" = package ]; then
+  packages+=(dpkg-dev lintian) # the .deb's dependencies are found by dpkg-shlibdeps
 fi
 missing=()
 for p in "${packages[@]}"; do
