@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times carrowin-cli against the floor (split at markers, numbered files) and against
-# git mailsplit on the same messages, in one run; then 10,000 same-subject messages
+# git mailsplit on the same messages, in one run; the same with --dates --decode-subjects,
+# and a second run with --skip-existing into the first one's folder; then 10,000 same-subject messages
 # against 10,000 distinct subjects, and the window's run (offscreen, and under X when a
 # display can be had). Prints medians of REPS runs and the ratios.
 set -euo pipefail
@@ -44,10 +45,20 @@ time_one() {
 }
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
+# time_again COMMAND...: runs COMMAND into $work/out as the last run left it.
+time_again() {
+  sync
+  local t0 t1
+  t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N)
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
+}
+
 declare -A times
-names=(cli floor mailsplit same distinct)
+names=(cli floor mailsplit options rerun same distinct)
 for ((r = 0; r < REPS; r++)); do
   times[cli]+="$(time_one "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/m.mbx")"$'\n'
+  times[rerun]+="$(time_again "$bin/cli/carrowin-cli" -q --skip-existing -o "$work/out" "$work/m.mbx")"$'\n'
+  times[options]+="$(time_one "$bin/cli/carrowin-cli" -q --dates --decode-subjects -o "$work/out" "$work/m.mbx")"$'\n'
   times[floor]+="$(time_one "$bin/bench/floor-split" "$work/m.mbx" "$work/out")"$'\n'
   times[mailsplit]+="$(time_one git mailsplit -o"$work/out" "$work/m.mbox")"$'\n'
   times[same]+="$(time_one "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/same.mbx")"$'\n'
@@ -74,6 +85,8 @@ done
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", a / b }'; }
 echo "carrowin-cli / floor:          $(ratio "${med[cli]}" "${med[floor]}")"
 echo "carrowin-cli / git mailsplit:  $(ratio "${med[cli]}" "${med[mailsplit]}")"
+echo "--dates --decode-subjects / floor: $(ratio "${med[options]}" "${med[floor]}")"
+echo "--skip-existing again / first run: $(ratio "${med[rerun]}" "${med[cli]}")"
 echo "same subject / distinct:       $(ratio "${med[same]}" "${med[distinct]}")"
 [ -n "${med[window]:-}" ] && echo "window / carrowin-cli:         $(ratio "${med[window]}" "${med[cli]}")"
 [ -n "${med[xcb]:-}" ] && echo "window (xcb) / carrowin-cli:   $(ratio "${med[xcb]}" "${med[cli]}")"

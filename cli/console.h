@@ -9,7 +9,7 @@ namespace carrowin::cli {
 // The program's arguments as UTF-8, whatever the system's code page.
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
-// Standard output and error pass bytes unchanged (no line-end translation); a console
+// Standard input, output and error pass bytes unchanged (no line-end translation); a console
 // shows them as UTF-8.
 void prepareStandardStreams();
 

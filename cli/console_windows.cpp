@@ -50,6 +50,7 @@ std::vector<std::string> utf8Arguments(int, char**)
 
 void prepareStandardStreams()
 {
+    _setmode(_fileno(stdin), _O_BINARY); // a mailbox may come on standard input
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     if (isConsole(handleOf(stdout)) || isConsole(handleOf(stderr)))

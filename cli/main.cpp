@@ -1,11 +1,15 @@
 // carrowin-cli: splits OE4 mailboxes into one file per message, named as the window
 // names them.
+#include "archive.h"
 #include "carrowin_version.h"
 #include "console.h"
 #include "errors.h"
 #include "extraction_run.h"
 #include "output_naming.h"
+#include "mailbox_list.h"
+#include "path_rules.h"
 #include "progress_line.h"
+#include "store_root.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,19 +19,32 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <unordered_set>
 
 namespace {
+
+namespace fs = std::filesystem;
+using carrowin::cli::Tally;
 
 struct Options {
     std::optional<std::string> prefix;
     bool keepRe = false;
     std::string output = ".";
     bool quiet = false;
-    std::vector<std::string> mailboxes;
+    bool store = false;
+    carrowin::extract::RunOptions run;
+    std::vector<std::string> sources;
 };
 
+fs::path fsPath(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
+std::string joined(const std::string& folder, const std::string& name)
+{
+    return folder.empty() || carrowin::extract::isSeparator(folder.back()) ? folder + name : folder + "/" + name;
+}
+
 // The output folder, made with its parents only when a message is about to be written:
-// a batch whose every mailbox fails leaves nothing behind.
+// a batch whose every mailbox fails leaves nothing behind, and a dry run makes nothing.
 class OutputFolderOnDemand {
 public:
     explicit OutputFolderOnDemand(std::string path) : m_path(std::move(path)) {}
@@ -36,47 +53,17 @@ public:
         if (m_made)
             return;
         std::error_code ec;
-        std::filesystem::create_directories(std::u8string(m_path.begin(), m_path.end()), ec);
+        fs::create_directories(fsPath(m_path), ec);
         if (ec)
             throw carrowin::extract::ExtractError(carrowin::extract::ErrorKind::Output, m_path,
                                                   "Cannot create the output folder \"" + m_path + "\": " + ec.message());
         m_made = true;
     }
+    const std::string& path() const { return m_path; }
 
 private:
     std::string m_path;
     bool m_made = false;
-};
-
-// The settings a run starts from; the working name then carries over record by record.
-class CliHost : public carrowin::extract::RunHost {
-public:
-    CliHost(const Options& o, OutputFolderOnDemand& folder, carrowin::cli::ProgressLine* progress)
-        : m_settings{!o.prefix, !o.keepRe, o.prefix.value_or(""), o.output}, m_folder(folder), m_progress(progress)
-    {
-    }
-    bool cancelRequested() override { return carrowin::cli::interruptRequested(); }
-    carrowin::extract::NamingSettings currentSettings() override
-    {
-        m_folder.make(); // a message is about to be written
-        return m_settings;
-    }
-    void nameChosen(const std::string& workingName, const std::string& outputFolder) override
-    {
-        m_settings.workingName = workingName;
-        m_settings.outputFolder = outputFolder;
-    }
-    void fileWritten(const carrowin::extract::Progress& p) override
-    {
-        if (m_progress)
-            m_progress->update(p);
-    }
-    void writing(const carrowin::extract::Progress& p) override { fileWritten(p); }
-
-private:
-    carrowin::extract::NamingSettings m_settings;
-    OutputFolderOnDemand& m_folder;
-    carrowin::cli::ProgressLine* m_progress;
 };
 
 // One line on standard output. A failed write (a closed pipe, a full disk) is remembered
@@ -94,17 +81,95 @@ private:
     int m_error = 0;
 };
 
+// One mailbox to split, and where to.
+struct Job {
+    std::string mailbox; // a path, or "-" for standard input
+    std::string folder;  // the output folder
+    std::string shownAs; // what the dry run puts before each file name ("Inbox/")
+};
+
+// The settings a run starts from; the working name then carries over record by record.
+class CliHost : public carrowin::extract::RunHost {
+public:
+    CliHost(const Options& o, const Job& job, OutputFolderOnDemand& folder, SummaryOut& out,
+            carrowin::cli::ProgressLine* progress)
+        : m_settings{!o.prefix, !o.keepRe, o.prefix.value_or(""), job.folder}, m_job(job), m_dryRun(o.run.dryRun),
+          m_folder(folder), m_out(out), m_progress(progress)
+    {
+    }
+    bool cancelRequested() override { return carrowin::cli::interruptRequested(); }
+    carrowin::extract::NamingSettings currentSettings() override
+    {
+        if (!m_dryRun)
+            m_folder.make(); // a message is about to be written
+        return m_settings;
+    }
+    void nameChosen(const std::string& workingName, const std::string& outputFolder) override
+    {
+        m_settings.workingName = workingName;
+        m_settings.outputFolder = outputFolder;
+    }
+    void fileWritten(const carrowin::extract::Progress& p) override
+    {
+        if (m_progress)
+            m_progress->update(p);
+    }
+    void writing(const carrowin::extract::Progress& p) override { fileWritten(p); }
+    void planned(const carrowin::extract::PlannedFile& f) override
+    {
+        if (m_progress)
+            m_progress->clear();
+        m_out.line(std::to_string(f.number) + "\t" + std::to_string(f.offset) + "\t" + std::to_string(f.size) + "\t"
+                   + m_job.shownAs + f.fileName + (f.alreadyThere ? "\talready there" : ""));
+    }
+
+private:
+    carrowin::extract::NamingSettings m_settings;
+    const Job& m_job;
+    bool m_dryRun;
+    OutputFolderOnDemand& m_folder;
+    SummaryOut& m_out;
+    carrowin::cli::ProgressLine* m_progress;
+};
+
+// Standard input, read whole and binary.
+std::string readStandardInput()
+{
+    std::string bytes;
+    char buffer[1 << 16];
+    for (;;) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, stdin);
+        bytes.append(buffer, n);
+        if (n < sizeof buffer) {
+            if (std::ferror(stdin))
+                throw carrowin::extract::ExtractError(carrowin::extract::ErrorKind::Mailbox, "-",
+                                                      std::string("Cannot read standard input: ") + std::strerror(errno));
+            return bytes;
+        }
+    }
+}
+
 // The run of one mailbox. Returns 0, 1 when it failed, or the interruption's status.
-int extractOne(const Options& o, const std::string& mailbox, OutputFolderOnDemand& folder, SummaryOut& out)
+int extractOne(const Options& o, const Job& job, Tally& total, SummaryOut& out)
 {
     using namespace carrowin;
+    const bool stdIn = job.mailbox == "-";
+    const std::string label = stdIn ? "standard input" : job.mailbox;
     const bool showProgress = !o.quiet && cli::isRedrawableTerminal(stderr);
-    cli::ProgressLine progress(stderr, mailbox);
-    CliHost host(o, folder, showProgress ? &progress : nullptr);
+    cli::ProgressLine progress(stderr, label);
+    OutputFolderOnDemand folder(job.folder);
+    CliHost host(o, job, folder, out, showProgress ? &progress : nullptr);
     try {
-        const extract::RunSummary s = extract::runExtraction(mailbox, host);
+        const extract::RunSummary s = stdIn ? extract::runExtractionOfImage(readStandardInput(), label, host, o.run)
+                                            : extract::runExtraction(job.mailbox, host, o.run);
         progress.clear();
-        out.line(cli::summaryLine(mailbox, s.filesWritten, o.output));
+        const Tally tally{s.filesWritten, s.skipped, s.undated};
+        total.add(tally);
+        const std::string summary = label + ": " + cli::summaryText(tally, job.folder, o.run.dryRun);
+        if (o.run.dryRun)
+            std::cerr << summary << std::endl; // standard output holds the names alone
+        else
+            out.line(summary);
         return s.ending == extract::RunEnding::Cancelled ? cli::interruptionStatus() : 0;
     } catch (...) { // every failure ends this mailbox in words, never the program
         progress.clear();
@@ -113,18 +178,97 @@ int extractOne(const Options& o, const std::string& mailbox, OutputFolderOnDeman
     }
 }
 
+// The jobs of a FOLDER argument: every mailbox the window would list there, each into a
+// folder of its own in DIR. A name that is taken is numbered, so nothing is merged into
+// a folder that holds something else; with --skip-existing an existing folder of that
+// name is used, since what is already in it is then never written twice.
+class Batch {
+public:
+    explicit Batch(const Options& o) : m_options(o) {}
+
+    // False when the folder holds no mailbox.
+    bool addFolder(const std::string& folder)
+    {
+        const std::vector<std::string> names = carrowin::locate::listMailboxes(folder);
+        for (const std::string& name : names) {
+            const std::string sub = carrowin::cli::mailboxFolderName(name, [&](const std::string& candidate) {
+                return isTaken(candidate);
+            });
+            m_given.insert(carrowin::extract::fileNameKey(sub));
+            m_jobs.push_back({joined(folder, name), joined(m_options.output, sub), sub + "/"});
+        }
+        return !names.empty();
+    }
+    void addMailbox(const std::string& mailbox) { m_jobs.push_back({mailbox, m_options.output, ""}); }
+    const std::vector<Job>& jobs() const { return m_jobs; }
+
+private:
+    bool isTaken(const std::string& name) const
+    {
+        const bool givenNow = m_given.contains(carrowin::extract::fileNameKey(name));
+        std::error_code ec;
+        const fs::file_status st = fs::symlink_status(fsPath(joined(m_options.output, name)), ec);
+        const bool exists = fs::exists(st);
+        if (m_options.run.skipExisting) // a folder is used again, by this batch too
+            return exists && !fs::is_directory(st);
+        return exists || givenNow;
+    }
+
+    const Options& m_options;
+    std::vector<Job> m_jobs;
+    std::unordered_set<std::string> m_given; // folder names this batch gave, by fileNameKey
+};
+
 int run(const Options& o)
 {
     int status = 0;
+    Batch batch(o);
+    if (o.store) {
+        const auto found = carrowin::locate::findStoreRoot(
+            carrowin::locate::winePrefixFor(std::getenv("WINEPREFIX"), std::getenv("HOME")));
+        if (found.errorCode != 0) {
+            std::cerr << "carrowin-cli: no mail store was found (Registry read error " << found.errorCode << ")"
+                      << std::endl;
+            status = 1;
+        } else if (!batch.addFolder(found.proposedFolder)) {
+            std::cerr << "carrowin-cli: the mail store's folder \"" << found.proposedFolder
+                      << "\" holds no mailbox (*.mbx)" << std::endl;
+            status = 1;
+        }
+    }
+    for (const std::string& source : o.sources) {
+        std::error_code ec;
+        if (source != "-" && fs::is_directory(fsPath(source), ec)) {
+            if (!batch.addFolder(source)) {
+                std::cerr << "carrowin-cli: the folder \"" << source << "\" holds no mailbox (*.mbx)" << std::endl;
+                status = 1;
+            }
+        } else {
+            batch.addMailbox(source);
+        }
+    }
     SummaryOut out;
-    OutputFolderOnDemand folder(o.output);
-    for (const auto& mailbox : o.mailboxes) {
-        const int rc = extractOne(o, mailbox, folder, out);
+    Tally total;
+    std::uint64_t split = 0;
+    for (const Job& job : batch.jobs()) {
+        const int rc = extractOne(o, job, total, out);
         if (rc > 1) {
             std::cerr << "carrowin-cli: interrupted; the files written so far are kept" << std::endl;
             return rc;
         }
+        split += rc == 0 ? 1 : 0;
         status = std::max(status, rc);
+    }
+    if (batch.jobs().size() > 1) {
+        using carrowin::cli::withThousands;
+        const std::uint64_t failed = batch.jobs().size() - split;
+        const std::string totals = withThousands(split) + (split == 1 ? " mailbox, " : " mailboxes, ")
+                                   + carrowin::cli::summaryText(total, o.output, o.run.dryRun)
+                                   + (failed > 0 ? "; " + withThousands(failed) + " failed" : "");
+        if (o.run.dryRun)
+            std::cerr << totals << std::endl;
+        else
+            out.line(totals);
     }
     if (out.error() != 0) {
         std::cerr << "carrowin-cli: cannot write to standard output: " << std::strerror(out.error()) << std::endl;
@@ -157,7 +301,20 @@ int main(int argc, char** argv)
     app.add_option("-o,--output", o.output, "Output folder, created when missing (default: current folder)")
         ->type_name("DIR");
     app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
-    app.add_option("MAILBOX", o.mailboxes, "Mailbox files to split, one run each")->required();
+    app.add_flag("--store", o.store,
+                 "Split every mailbox of the mail store (the folder the window proposes), as a FOLDER");
+    app.add_flag("--dates", o.run.dates,
+                 "Date each file by its message's Date: header (files without one keep the time of writing)");
+    app.add_flag("--decode-subjects", o.run.decodeSubjects,
+                 "Name files by the header's Subject: decoded (=?charset?...?= words, 8-bit text)");
+    app.add_flag("--dry-run", o.run.dryRun,
+                 "Write nothing; print number, offset, size and file name of each message, tab-separated");
+    app.add_flag("--skip-existing", o.run.skipExisting,
+                 "Do not write a message that a file of its name or a numbered form of it already holds, byte for byte");
+    app.add_option("SOURCE", o.sources,
+                   "A mailbox file, split into DIR; a FOLDER, each of its mailboxes split into DIR/NAME; "
+                   "or - for a mailbox on standard input")
+        ->type_name("");
     app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
     app.footer("Exit status:\n"
                "  0    every mailbox was split\n"
@@ -167,7 +324,8 @@ int main(int argc, char** argv)
                "       being written; the files written so far are kept\n"
                "\n"
                "Examples:\n"
-               "  carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"");
+               "  carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"\n"
+               "  carrowin-cli --store --dates --decode-subjects --skip-existing -o rescued");
     // On Windows CLI11 would read "/o" as "-o", and so a path such as /mail/Inbox.mbx
     // as an unknown option: options start with "-" everywhere.
     app.allow_windows_style_options(false);
@@ -178,6 +336,11 @@ int main(int argc, char** argv)
         if (e.get_exit_code() == 0) // --help and --version
             return app.exit(e);
         std::cerr << "carrowin-cli: " << e.what() << "\nRun carrowin-cli --help for more information." << std::endl;
+        return 2;
+    }
+    if (o.sources.empty() && !o.store) {
+        std::cerr << "carrowin-cli: no MAILBOX, FOLDER or --store given\nRun carrowin-cli --help for more information."
+                  << std::endl;
         return 2;
     }
 

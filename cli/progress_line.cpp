@@ -1,5 +1,6 @@
 #include "progress_line.h"
 
+#include "archive.h"
 #include "console.h"
 #include "text.h"
 
@@ -27,10 +28,15 @@ std::string ProgressLine::format(const std::string& label, const extract::Progre
     return "\u2026" + label.substr(from) + figures;
 }
 
-std::string summaryLine(const std::string& mailbox, std::uint64_t messages, const std::string& folder)
+std::string summaryText(const Tally& tally, const std::string& folder, bool dryRun)
 {
-    return mailbox + ": " + std::to_string(messages) + (messages == 1 ? " message" : " messages") + " written to "
-           + folder;
+    std::string text = withThousands(tally.written) + (tally.written == 1 ? " message" : " messages")
+                       + (dryRun ? " would be written to " : " written to ") + folder;
+    if (tally.skipped > 0)
+        text += "; " + withThousands(tally.skipped) + " already there";
+    if (tally.undated > 0)
+        text += "; " + withThousands(tally.undated) + " without a readable date";
+    return text;
 }
 
 void ProgressLine::update(const extract::Progress& p)

@@ -31,7 +31,21 @@ private:
     bool m_drawn = false;
 };
 
-// "Inbox.mbx: 3 messages written to out" (one message, several messages).
-std::string summaryLine(const std::string& mailbox, std::uint64_t messages, const std::string& folder);
+// What a run, or a whole batch, did.
+struct Tally {
+    std::uint64_t written = 0;
+    std::uint64_t skipped = 0; // already there
+    std::uint64_t undated = 0; // written without a readable date
+    void add(const Tally& t)
+    {
+        written += t.written;
+        skipped += t.skipped;
+        undated += t.undated;
+    }
+};
+
+// "12,345 messages written to out; 3 already there; 1 without a readable date" (one
+// message, several messages; "would be written" for a dry run).
+std::string summaryText(const Tally& tally, const std::string& folder, bool dryRun);
 
 } // namespace carrowin::cli

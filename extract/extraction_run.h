@@ -15,6 +15,15 @@ struct Progress {
     std::uint64_t bytesTotal = 0; // mailbox size
 };
 
+// A message as a dry run names it (RunOptions::dryRun).
+struct PlannedFile {
+    std::uint64_t number = 0; // 1 for the mailbox's first message
+    std::uint64_t offset = 0; // of its record in the mailbox
+    std::uint64_t size = 0;   // of the message, in bytes
+    std::string fileName;     // the name it would get; with skipExisting, the file it equals
+    bool alreadyThere = false;
+};
+
 // What a front end provides to a run. All calls come from the thread that runs it.
 class RunHost {
 public:
@@ -32,6 +41,17 @@ public:
     // that it repaints and sees Cancel (which stops the run before the next message, not
     // inside this one).
     virtual void writing(const Progress& progress) { (void)progress; }
+    // A dry run's message, named.
+    virtual void planned(const PlannedFile& file) { (void)file; }
+};
+
+// What a run does besides writing every message under its name; all off by default.
+struct RunOptions {
+    bool dryRun = false;         // name every message as a run would now, write and make nothing
+    bool skipExisting = false;   // a message whose bytes a file of its name (or a numbered form
+                                 // of it) already holds is not written again
+    bool dates = false;          // each file's time of last change from its message's Date field
+    bool decodeSubjects = false; // names from the header's Subject field, decoded (subject mode)
 };
 
 // How often a large message lets the host know, in bytes written.
@@ -41,7 +61,9 @@ enum class RunEnding { Completed, Cancelled };
 
 struct RunSummary {
     RunEnding ending = RunEnding::Completed;
-    std::uint64_t filesWritten = 0;
+    std::uint64_t filesWritten = 0; // in a dry run: that would be written
+    std::uint64_t skipped = 0;      // already there (skipExisting)
+    std::uint64_t undated = 0;      // written without a date that could be read (dates)
 };
 
 // The mailbox path from the input folder and mailbox name, as the window holds them.
@@ -56,5 +78,12 @@ inline constexpr std::size_t kReadPiece = std::size_t{1} << 20;
 // before it stay, the file being written is never seen under a name, and nothing else is
 // touched.
 RunSummary runExtraction(const std::string& mailboxPath, RunHost& host, std::size_t pieceSize = kReadPiece);
+RunSummary runExtraction(const std::string& mailboxPath, RunHost& host, const RunOptions& options,
+                         std::size_t pieceSize = kReadPiece);
+
+// The same for a mailbox held in memory (read from standard input); `label` names it in
+// messages.
+RunSummary runExtractionOfImage(std::string_view image, const std::string& label, RunHost& host,
+                                const RunOptions& options, std::size_t pieceSize = kReadPiece);
 
 } // namespace carrowin::extract

@@ -66,6 +66,8 @@ public:
 
     // Writes everything, or gives the system's error.
     std::error_code writeAll(std::string_view data);
+    // Sets the time it was last modified, in seconds since 1970 (UTC), once it is written.
+    std::error_code setModified(std::int64_t seconds);
 
 private:
     friend class OutputFolder;

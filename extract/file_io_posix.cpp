@@ -106,6 +106,14 @@ std::error_code PendingFile::writeAll(std::string_view data)
     return {};
 }
 
+std::error_code PendingFile::setModified(std::int64_t seconds)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
+    if (::futimens(fdOf(m_handle), times) != 0)
+        return {errno, std::generic_category()};
+    return {};
+}
+
 OutputFolder::OutputFolder(const std::string& path) : m_path(path), m_fd(-1)
 {
     m_fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -120,6 +120,17 @@ std::error_code PendingFile::writeAll(std::string_view data)
     return {};
 }
 
+std::error_code PendingFile::setModified(std::int64_t seconds)
+{
+    // FILETIME counts 100 ns from 1601.
+    constexpr std::int64_t kFrom1601 = 11644473600;
+    const auto ticks = static_cast<std::uint64_t>((seconds + kFrom1601) * 10000000);
+    FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    if (!SetFileTime(handleOf(m_handle), nullptr, nullptr, &written))
+        return lastError();
+    return {};
+}
+
 OutputFolder::OutputFolder(const std::string& path) : m_path(path), m_fd(-1)
 {
     const DWORD attrs = GetFileAttributesW(wide(path).c_str());

@@ -1,5 +1,7 @@
 #include "output_naming.h"
 
+#include "header_fields.h"
+#include "header_text.h"
 #include "path_rules.h"
 #include "text.h"
 
@@ -180,6 +182,29 @@ std::string subjectText(std::string_view body, bool removeRe)
         if (isReplacedInSubject(static_cast<unsigned char>(c)))
             c = ' ';
     return utf8FromCp1252(filtered);
+}
+
+std::string decodedSubjectText(std::string_view headerBlock, bool removeRe)
+{
+    const auto field = headerField(headerBlock, "Subject");
+    if (!field)
+        return std::string(kNoSubject);
+    const std::string text = decodeHeaderText(*field);
+    std::string_view name = text;
+    if (removeRe)
+        name = withoutReplyPrefix(name);
+    // Only the characters of one byte are replaced; letters of any script stay.
+    std::string filtered(name.substr(0, byteLengthOfCharacters(name, kNameCapCharacters)));
+    for (char& c : filtered)
+        if (static_cast<unsigned char>(c) < 0x80 && isReplacedInSubject(static_cast<unsigned char>(c)))
+            c = ' ';
+    return filtered;
+}
+
+NumberingParts numberingPartsOf(std::string_view baseName, std::string_view extension)
+{
+    NumberedForm form = numberedFormOf(baseName);
+    return {std::move(form.stem), form.tail + std::string(extension)};
 }
 
 std::string finishBaseName(std::string_view name)

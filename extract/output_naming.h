@@ -30,6 +30,10 @@ std::string_view extensionFor(std::string_view body);
 // characters: no more can reach a name.
 std::string subjectText(std::string_view body, bool removeRe);
 
+// The same for the Subject field of a header block, read as a person reads it: encoded
+// words decoded, 8-bit text in its character set (header_text.h). UTF-8.
+std::string decodedSubjectText(std::string_view headerBlock, bool removeRe);
+
 // Cap at 100 characters, collapse runs of spaces, trim; "NoSubject" when nothing is left.
 std::string finishBaseName(std::string_view name);
 
@@ -72,6 +76,14 @@ struct ChosenName {
 // Candidates are tested in order and the first one `taken` answers false for is returned.
 ChosenName chooseFreeName(std::string_view baseName, std::string_view extension,
                           const TakenTest& taken, NumberingMemo& memo, const FileNameLimit& limit);
+
+// What every numbered form of `baseName` + `extension` shares: the text before and after
+// the group that numbering counts in (see chooseFreeName).
+struct NumberingParts {
+    std::string before;
+    std::string after; // with the extension
+};
+NumberingParts numberingPartsOf(std::string_view baseName, std::string_view extension);
 
 // The base name of a record before numbering: its subject, or the working name, cleaned
 // and capped.

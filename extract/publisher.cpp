@@ -32,7 +32,7 @@ Publisher::~Publisher()
 }
 
 void Publisher::publish(const OutputFolder& folder, std::optional<PendingFile> file, std::string bytes,
-                        ChosenName name, const FileNameLimit& limit)
+                        ChosenName name, const FileNameLimit& limit, std::optional<std::int64_t> modified)
 {
     std::unique_lock lock(m_mutex);
     m_room.wait(lock, [&] { return (m_queue.size() < kMaxQueued && m_queuedBytes < kMaxQueuedBytes) || m_failure; });
@@ -40,7 +40,7 @@ void Publisher::publish(const OutputFolder& folder, std::optional<PendingFile> f
     if (m_queue.empty())
         m_oldest = std::chrono::steady_clock::now();
     m_queuedBytes += bytes.size();
-    m_queue.push_back({&folder, std::move(file), std::move(bytes), std::move(name), limit});
+    m_queue.push_back({&folder, std::move(file), std::move(bytes), std::move(name), limit, modified});
     if (m_waiting && ready())
         m_wake.notify_one();
 }
@@ -133,6 +133,10 @@ void Publisher::publishOne(Job& job)
         if (const std::error_code err = job.file->writeAll(job.bytes))
             throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", joinPath(folder.path(), fileName), err);
     }
+    // A file system that keeps no such times leaves the time of writing: the message
+    // itself is whole, which is what counts.
+    if (job.modified)
+        (void)job.file->setModified(*job.modified);
     if (!folder.publish(*job.file, fileName)) {
         // Taken since the run chose it: numbered on from there, never replacing.
         NumberingMemo memo;

@@ -25,11 +25,12 @@ public:
     Publisher(const Publisher&) = delete;
     Publisher& operator=(const Publisher&) = delete;
 
-    // Queues a message for the name chosen for it: its bytes, or the file that holds them.
-    // Should another program take that name meanwhile, the file is numbered on from it:
-    // nothing is ever replaced. Waits while too much is queued.
+    // Queues a message for the name chosen for it: its bytes, or the file that holds them,
+    // and the time to give it as last modified, if any. Should another program take that
+    // name meanwhile, the file is numbered on from it: nothing is ever replaced. Waits
+    // while too much is queued.
     void publish(const OutputFolder& folder, std::optional<PendingFile> file, std::string bytes, ChosenName name,
-                 const FileNameLimit& limit);
+                 const FileNameLimit& limit, std::optional<std::int64_t> modified = std::nullopt);
 
     // Has what is queued written now, without waiting for it (a large message follows).
     void flush();
@@ -47,6 +48,7 @@ private:
         std::string bytes;
         ChosenName name;
         FileNameLimit limit;
+        std::optional<std::int64_t> modified;
     };
 
     void run();

@@ -43,7 +43,8 @@ TEST_F(Cli, PrefixStartsAgainForEveryMailboxAndKeepReKeepsIt)
     t::writeFile(dir / "b.mbx", t::mailbox({t::mail("z")}));
     Outcome r = runCli({"--prefix", "Mail", "-o", "out/deep", "a.mbx", "b.mbx"}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "a.mbx: 2 messages written to out/deep\nb.mbx: 1 message written to out/deep\n");
+    EXPECT_EQ(r.out, "a.mbx: 2 messages written to out/deep\nb.mbx: 1 message written to out/deep\n"
+                     "2 mailboxes, 3 messages written to out/deep\n");
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir / "out/deep"))
         names.push_back(e.path().filename().string());
@@ -64,7 +65,7 @@ TEST_F(Cli, FailureNamesTheFileAndTheReason)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.mbx\": " + t::missingFileCode().message()), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("\"text.mbx\" is not an OE4 mailbox"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "good.mbx: 1 message written to out\n");
+    EXPECT_EQ(r.out, "good.mbx: 1 message written to out\n1 mailbox, 1 message written to out; 2 failed\n");
     EXPECT_FALSE(fs::exists(dir / "missing.mbx"));
     // When no mailbox comes as far as writing a message, no output folder is made.
     const Outcome none = runCli({"-o", "never", "missing.mbx", "text.mbx"}, dir.path());
@@ -184,9 +185,13 @@ TEST(ProgressLine, FitsTheTerminalByShorteningTheLabel)
     EXPECT_EQ(ProgressLine::format(path, p, 2.0, 20).size(), 19u);
 }
 
-TEST(Summary, NamesTheMailboxAndCountsInWords)
+TEST(Summary, CountsInWordsWithThousands)
 {
-    EXPECT_EQ(carrowin::cli::summaryLine("Inbox.mbx", 1, "out/"), "Inbox.mbx: 1 message written to out/");
-    EXPECT_EQ(carrowin::cli::summaryLine("a.mbx", 0, "."), "a.mbx: 0 messages written to .");
-    EXPECT_EQ(carrowin::cli::summaryLine("a.mbx", 12345, "."), "a.mbx: 12345 messages written to .");
+    using carrowin::cli::summaryText;
+    EXPECT_EQ(summaryText({1, 0, 0}, "out/", false), "1 message written to out/");
+    EXPECT_EQ(summaryText({0, 0, 0}, ".", false), "0 messages written to .");
+    EXPECT_EQ(summaryText({12345, 0, 0}, ".", false), "12,345 messages written to .");
+    EXPECT_EQ(summaryText({1234567, 1000, 7}, "o", false),
+              "1,234,567 messages written to o; 1,000 already there; 7 without a readable date");
+    EXPECT_EQ(summaryText({2, 0, 0}, "o", true), "2 messages would be written to o");
 }

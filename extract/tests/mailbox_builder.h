@@ -97,6 +97,16 @@ inline std::string readFile(const std::filesystem::path& path)
 }
 
 // A fresh, empty folder under the system's temp folder, removed again by the destructor.
+// Names of the entries in a folder, as UTF-8, sorted.
+inline std::vector<std::string> entriesOf(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(utf8(e.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 class TempDir {
 public:
     TempDir()
@@ -119,14 +129,7 @@ public:
     std::filesystem::path operator/(std::string_view name) const { return m_path / pathOf(name); }
 
     // Names of the entries in the folder, as UTF-8, sorted.
-    std::vector<std::string> entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(m_path))
-            names.push_back(utf8(e.path().filename()));
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> entries() const { return entriesOf(m_path); }
 
 private:
     std::filesystem::path m_path;

@@ -53,12 +53,13 @@ struct Outcome {
     std::string err;
 };
 
-// A program started in `cwd` with UTF-8 arguments, its output going to files. On Windows
-// it has a console of its own, so that it can be sent Ctrl+C.
+// A program started in `cwd` with UTF-8 arguments, its output going to files and its
+// input read from the file `input` when one is given. On Windows it has a console of its
+// own, so that it can be sent Ctrl+C.
 class ChildProcess {
 public:
     ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                 const std::filesystem::path& cwd);
+                 const std::filesystem::path& cwd, const std::filesystem::path& input = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -74,9 +75,9 @@ private:
 
 // A program without a folder is looked for where the system looks for programs.
 inline Outcome runProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                          const std::filesystem::path& cwd)
+                          const std::filesystem::path& cwd, const std::filesystem::path& input = {})
 {
-    return ChildProcess(program, args, cwd).wait();
+    return ChildProcess(program, args, cwd, input).wait();
 }
 
 } // namespace carrowin::testing

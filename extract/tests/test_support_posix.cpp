@@ -70,7 +70,7 @@ std::error_code missingFileCode()
 }
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                           const std::filesystem::path& cwd)
+                           const std::filesystem::path& cwd, const std::filesystem::path& input)
 {
     std::vector<std::string> all{program.string()};
     all.insert(all.end(), args.begin(), args.end());
@@ -82,6 +82,8 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
     const std::string errPath = (m_logs / "err").string();
     const pid_t pid = ::fork();
     if (pid == 0) {
+        if (!input.empty())
+            ::dup2(::open(input.c_str(), O_RDONLY), 0);
         if (::chdir(cwd.c_str()) != 0)
             ::_exit(126);
         ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);

@@ -37,6 +37,12 @@ HANDLE inheritableFile(const std::filesystem::path& path)
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+HANDLE inheritableInput(const std::filesystem::path& path)
+{
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, &sa, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 HANDLE processOf(std::intptr_t h)
 {
     return reinterpret_cast<HANDLE>(h);
@@ -122,7 +128,7 @@ std::error_code missingFileCode()
 }
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                           const std::filesystem::path& cwd)
+                           const std::filesystem::path& cwd, const std::filesystem::path& input)
 {
     std::wstring commandLine = quoted(program.wstring());
     for (const auto& a : args)
@@ -135,6 +141,8 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
     si.wShowWindow = SW_HIDE;
     si.hStdOutput = out;
     si.hStdError = err;
+    const HANDLE in = input.empty() ? nullptr : inheritableInput(input);
+    si.hStdInput = in;
     PROCESS_INFORMATION pi{};
     const wchar_t* application = program.has_parent_path() ? program.c_str() : nullptr;
     const BOOL started = CreateProcessW(application, commandLine.data(), nullptr, nullptr, TRUE,
@@ -142,6 +150,8 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
     const DWORD error = GetLastError();
     CloseHandle(out);
     CloseHandle(err);
+    if (in != nullptr)
+        CloseHandle(in);
     if (!started)
         throw std::system_error(static_cast<int>(error), std::system_category(), "CreateProcessW");
     CloseHandle(pi.hThread);

@@ -1,0 +1,40 @@
+#include "archive.h"
+
+#include "output_naming.h"
+#include "path_rules.h"
+
+#include <cstdint>
+
+namespace carrowin::cli {
+
+std::string mailboxFolderName(const std::string& mailboxFileName, const std::function<bool(const std::string&)>& taken)
+{
+    std::string base = mailboxFileName;
+    if (base.size() > 4) {
+        std::string ext = base.substr(base.size() - 4);
+        for (char& c : ext)
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        if (ext == ".mbx")
+            base.resize(base.size() - 4);
+    }
+    // Windows drops the dots and spaces that end a name: "Inbox." would be "Inbox".
+    while (!base.empty() && (base.back() == '.' || base.back() == ' '))
+        base.pop_back();
+    if (base.empty())
+        base = "Mailbox";
+    extract::NumberingMemo memo;
+    const extract::TakenTest test = [&](const std::string& name) {
+        return extract::isReservedDeviceName(name) || taken(name);
+    };
+    return extract::chooseFreeName(base, "", test, memo, extract::kFileNameLimit).fileName;
+}
+
+std::string withThousands(std::uint64_t n)
+{
+    std::string digits = std::to_string(n);
+    for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(static_cast<std::size_t>(i), ",");
+    return digits;
+}
+
+} // namespace carrowin::cli

@@ -1,0 +1,78 @@
+#include "header_fields.h"
+#include "header_text.h"
+#include "message_date.h"
+
+#include <gtest/gtest.h>
+
+using namespace carrowin::extract;
+
+TEST(MessageDate, ReadsCurrentAndObsoleteForms)
+{
+    const struct {
+        const char* text;
+        std::int64_t utc;
+    } cases[] = {
+        {"Mon, 1 Jun 1998 10:00:00 +0200", 896688000},
+        {"Mon, 1 Jun 1998 10:00:00 +0200 (CEST)", 896688000},
+        {"Mon,1 Jun 1998 10:00:00+0200", 896688000},
+        {"1 Jun 98 10:00 EST", 896713200},           // two-digit year, no seconds, named zone
+        {"Tue, 15 Nov 1994 08:12:31 GMT", 784887151},
+        {"Fri, 21 Nov 1997 09:55:06 -0600", 880127706},
+        {"Thu, 13 Feb 1969 23:32 -0330 (Newfoundland Time)", -27723480},
+        {"21 Nov 97 09:55:06 UT", 880106106},
+        {"Sat, 1 Jan 2000 00:00:00", 946684800}, // no zone: UTC
+        {"Wed, 31 Dec 03 23:59:59 PDT", 1072940399},
+        {"Tue, 5 Mar 102 10:00 Z", 1015322400},   // three-digit year
+        {"Tuesday, 5 Mar 2002 10:00 +0000", 1015322400},
+        {"Mar 5 2002 10:00:00 -0000", 1015322400}, // month first, as some mailers wrote it
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseMessageDate(c.text), std::optional<std::int64_t>(c.utc)) << c.text;
+}
+
+TEST(MessageDate, GarbageIsNoDate)
+{
+    for (const char* text : {"", "garbage", "31 Feb 2001 10:00 GMT", "1 Jun 1998 25:00 GMT", "1 Jun 1998 10:00 +0299",
+                             "1 Foo 1998 10:00", "1 Jun 1998 10:00 XYZ", "1 Jun 1998", "32 Jan 1998 10:00",
+                             "1 Jun 99999 10:00", "1 Jun 1998 10:", "(1 Jun 1998 10:00"})
+        EXPECT_EQ(parseMessageDate(text), std::nullopt) << text;
+}
+
+TEST(HeaderField, FoldedAnyCaseAndOnlyInTheHeaderBlock)
+{
+    HeaderBlock block;
+    const std::string message = "From: a\r\nsubject:  Long\r\n\tsubject line\r\nDATE : 1 Jun 1998\r\n\r\nX-Later: body\r\n";
+    for (char c : message) // byte by byte: the empty line is found across pieces
+        block.add(std::string_view(&c, 1));
+    EXPECT_EQ(block.text(), "From: a\r\nsubject:  Long\r\n\tsubject line\r\nDATE : 1 Jun 1998\r\n");
+    EXPECT_EQ(headerField(block.text(), "Subject"), "Long\tsubject line");
+    EXPECT_EQ(headerField(block.text(), "Date"), "1 Jun 1998");
+    EXPECT_EQ(headerField(block.text(), "X-Later"), std::nullopt);
+    EXPECT_EQ(headerField("Subject-Line: x\nSubject: y\n", "Subject"), "y");
+    EXPECT_EQ(headerField("From: a\nSubject: LF only", "subject"), "LF only");
+}
+
+TEST(HeaderText, DecodesEncodedWordsAsMailersWriteThem)
+{
+    const struct {
+        const char* field;
+        const char* text;
+    } cases[] = {
+        {"=?ISO-8859-1?Q?Gr=FC=DFe_aus_K=F6ln?=", "Gr\u00FC\u00DFe aus K\u00F6ln"},
+        {"=?utf-8?b?w6k=?= and =?utf-8?q?=C3=A9?=", "\u00E9 and \u00E9"}, // lower-case b and q
+        {"=?UTF-8?B?SGVsbG8=?= =?UTF-8?B?V29ybGQ?=", "HelloWorld"},       // adjacent: joined; padding optional
+        {"=?UTF-8?B?SGVs?=\r\n =?UTF-8?B?bG8=?=", "Hello"},
+        {"Re: =?windows-1252?Q?=80_100?= off", "Re: \u20AC 100 off"},
+        {"=?koi8-r?B?8NLJ18XU?=", "\u041F\u0440\u0438\u0432\u0435\u0442"},
+        {"=?utf-8*en?Q?Hi?=", "Hi"}, // a language after the charset
+        {"=?x-unknown?Q?abc?=", "=?x-unknown?Q?abc?="},
+        {"=?utf-8?Q?broken=ZZ?=", "=?utf-8?Q?broken=ZZ?="},
+        {"=?utf-8?B?w6?=", "=?utf-8?B?w6?="}, // a cut byte: not UTF-8
+        {"=?utf-8?Q?no end", "=?utf-8?Q?no end"},
+        {"=?utf-8?Q?a b?=", "=?utf-8?Q?a b?="},
+        {"Caf\xC3\xA9", "Caf\u00E9"}, // 8-bit text: UTF-8 when it is
+        {"Caf\xE9 \x80", "Caf\u00E9 \u20AC"}, // else Windows-1252
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decodeHeaderText(c.field), c.text) << c.field;
+}
