@@ -31,10 +31,14 @@ std::string mailboxFolderName(const std::string& mailboxFileName, const std::fun
 
 std::string withThousands(std::uint64_t n)
 {
-    std::string digits = std::to_string(n);
-    for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(static_cast<std::size_t>(i), ",");
-    return digits;
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
 }
 
 } // namespace carrowin::cli

@@ -287,36 +287,48 @@ int main(int argc, char** argv)
     for (std::string& a : args)
         argvUtf8.push_back(a.data());
 
-    CLI::App app{"Splits OE4 mailboxes (*.mbx) into one file per message: .eml for mail, .nws for news,\n"
-                 "named after the Subject line (default) or after a prefix.",
+    CLI::App app{"Splits OE4 mailboxes (*.mbx) into one file per message: .eml for mail,\n"
+                 ".nws for news, named after the Subject line (default) or after a prefix.",
                  "carrowin-cli"};
     Options o;
-    app.add_option("--prefix", o.prefix, "Name the files TEXT, TEXT(1), TEXT(2)... instead of by subject")
+    app.add_option("--prefix", o.prefix, "Name the files TEXT, TEXT(1)... instead of by subject")
         ->type_name("TEXT")
         ->check([](const std::string& prefix) {
             // Refused before anything is made, like any other wrong argument.
             return carrowin::extract::settingsRefusal({false, false, prefix, "."});
         });
     app.add_flag("--keep-re", o.keepRe, "Keep a leading \"Re:\" of the subject in the file name");
-    app.add_option("-o,--output", o.output, "Output folder, created when missing (default: current folder)")
+    app.add_option("-o,--output", o.output, "Output folder, made if missing (default: current folder)")
         ->type_name("DIR");
     app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
-    app.add_flag("--store", o.store,
-                 "Split every mailbox of the mail store (the folder the window proposes), as a FOLDER");
-    app.add_flag("--dates", o.run.dates,
-                 "Date each file by its message's Date: header (files without one keep the time of writing)");
-    app.add_flag("--decode-subjects", o.run.decodeSubjects,
-                 "Name files by the header's Subject: decoded (=?charset?...?= words, 8-bit text)");
-    app.add_flag("--dry-run", o.run.dryRun,
-                 "Write nothing; print number, offset, size and file name of each message, tab-separated");
-    app.add_flag("--skip-existing", o.run.skipExisting,
-                 "Do not write a message that a file of its name or a numbered form of it already holds, byte for byte");
-    app.add_option("SOURCE", o.sources,
-                   "A mailbox file, split into DIR; a FOLDER, each of its mailboxes split into DIR/NAME; "
-                   "or - for a mailbox on standard input")
-        ->type_name("");
+    app.add_flag("--store", o.store, "Split the mail store's folder (as the window finds it)");
+    app.add_flag("--dates", o.run.dates, "Date each file by its message's Date: header");
+    app.add_flag("--decode-subjects", o.run.decodeSubjects, "Name files by the header's Subject:, decoded");
+    app.add_flag("--dry-run", o.run.dryRun, "Write nothing; list the name each message would get");
+    app.add_flag("--skip-existing", o.run.skipExisting, "Skip a message that a file of its name already holds");
+    app.add_option("SOURCE", o.sources, "A MAILBOX file, a FOLDER of mailboxes, or - (below)")->type_name("");
     app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
-    app.footer("Exit status:\n"
+    app.footer("Sources:\n"
+               "  MAILBOX  a mailbox file, split into DIR\n"
+               "  FOLDER   each mailbox (*.mbx) in it split into a folder of DIR named after it\n"
+               "           (Inbox.mbx into DIR/Inbox; a taken name is numbered: Inbox(1))\n"
+               "  -        a mailbox read from standard input, split into DIR\n"
+               "\n"
+               "Options in detail:\n"
+               "  --dates            a message without a date that can be read keeps the time\n"
+               "                     of writing, and the summary counts it\n"
+               "  --decode-subjects  the Subject: field of the header block, its encoded words\n"
+               "                     (=?charset?B?...?=, =?charset?Q?...?=) decoded, 8-bit text\n"
+               "                     read as UTF-8, or else as Windows-1252\n"
+               "  --dry-run          one line a message on standard output, tab-separated: its\n"
+               "                     number, its offset in the mailbox, its size in bytes and\n"
+               "                     the file name it would get; nothing is written or made\n"
+               "  --skip-existing    a message is skipped when a file that was in its folder\n"
+               "                     before, under its name or a numbered form of it, holds the\n"
+               "                     same bytes; a FOLDER's mailbox then goes into its existing\n"
+               "                     folder, so a second run or backup adds only what is new\n"
+               "\n"
+               "Exit status:\n"
                "  0    every mailbox was split\n"
                "  1    a mailbox or a message file failed, or the summary could not be written\n"
                "  2    usage error (nothing was written)\n"
@@ -330,6 +342,7 @@ int main(int argc, char** argv)
     // as an unknown option: options start with "-" everywhere.
     app.allow_windows_style_options(false);
     app.get_formatter()->label("Positionals", "Arguments");
+    app.get_formatter()->column_width(21); // the lines fit 80 columns
     try {
         app.parse(static_cast<int>(argvUtf8.size()), argvUtf8.data());
     } catch (const CLI::ParseError& e) {

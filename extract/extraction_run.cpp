@@ -11,8 +11,13 @@
 #include "record_scan.h"
 #include "record_stream.h"
 
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
-#include <fstream>
+#include <functional>
+#include <atomic>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -22,6 +27,90 @@ namespace {
 
 // A message up to this size is kept whole and handed to the publisher to write.
 constexpr std::size_t kKeptMessage = std::size_t{1} << 20;
+
+// A thread that works through a queue of jobs in order, beside the thread that queues
+// them; it sleeps only when the queue is empty, and wakes the other only when the job
+// that one waits for is done. Destroyed, it finishes the jobs it has taken from the
+// queue and drops the others.
+template <typename Job>
+class JobThread {
+public:
+    explicit JobThread(std::function<void(Job&)> work) : m_work(std::move(work)) {}
+    ~JobThread()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    JobThread(const JobThread&) = delete;
+    JobThread& operator=(const JobThread&) = delete;
+
+    void add(Job& job)
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(&job);
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { loop(); });
+        // Woken for a few jobs at a time: waking it for every one costs more than the job.
+        if (m_sleeping && m_queue.size() >= kWakeBatch)
+            m_wake.notify_all();
+    }
+    bool done(const Job& job) const { return job.done.load(); }
+    void wait(const Job& job)
+    {
+        if (done(job))
+            return;
+        std::unique_lock lock(m_mutex);
+        if (m_sleeping)
+            m_wake.notify_all();
+        m_awaited = &job;
+        m_finished.wait(lock, [&] { return done(job); });
+        m_awaited = nullptr;
+    }
+
+private:
+    void loop()
+    {
+        std::deque<Job*> jobs;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_sleeping = true;
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            m_sleeping = false;
+            if (m_stop)
+                return;
+            jobs.swap(m_queue); // all of them, so that the queue's lock is taken once for them
+            lock.unlock();
+            for (Job* job : jobs) {
+                m_work(*job);
+                job->done.store(true);
+                if (m_awaited.load() == job) {
+                    std::lock_guard woken(m_mutex);
+                    m_finished.notify_all();
+                }
+            }
+            jobs.clear();
+            lock.lock();
+            if (m_stop)
+                return;
+        }
+    }
+
+    static constexpr std::size_t kWakeBatch = 16;
+    std::function<void(Job&)> m_work;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_finished;
+    std::deque<Job*> m_queue;
+    bool m_sleeping = false;
+    std::atomic<const Job*> m_awaited = nullptr; // the job the other thread waits for
+    bool m_stop = false;
+    std::thread m_thread;
+};
 
 // Everything one run keeps between records, and the record being written: its body goes
 // to a file without a name as it streams by; at the record's end its name is chosen, and
@@ -90,56 +179,141 @@ public:
     // replacing anything: the file named is always the one just written.
     void recordEnds(std::uint64_t end) override
     {
-        const std::string base = m_options.decodeSubjects && m_settings.bySubject
-                                     ? finishBaseName(decodedSubjectText(m_header.text(), m_settings.removeRe))
-                                     : baseNameFor(m_excerpt.subjectBody(), m_settings);
-        const std::string_view ext = m_excerpt.extension();
-        m_progress.bytesDone = end;
-        if (m_options.skipExisting) {
-            if (const auto same = fileHoldingThisMessage(base, ext)) {
-                // The working name goes on from the file found, as if this run had made it.
-                m_host.nameChosen(same->substr(0, same->size() - ext.size()), m_settings.outputFolder);
-                if (m_options.dryRun)
-                    m_host.planned({m_number, m_marker, m_bodyBytes, *same, true});
-                m_file.reset(); // the copy goes, unnamed
-                m_bytes.clear();
-                ++m_skipped;
-                m_host.fileWritten(m_progress);
-                return;
-            }
+        Ended& r = m_ended.emplace_back();
+        r.settings = m_settings;
+        r.folder = m_folder;
+        if (m_file) {
+            r.file.emplace(std::move(*m_file));
+            m_file.reset();
+        }
+        r.bytes = std::exchange(m_bytes, {});
+        r.base = baseName();
+        r.ext = m_excerpt.extension();
+        r.number = m_number;
+        r.marker = m_marker;
+        r.size = m_bodyBytes;
+        r.end = end;
+        if (m_options.dates && !m_options.dryRun) {
+            if (const auto date = headerField(m_header.text(), "Date"))
+                r.modified = parseMessageDate(*date);
+        }
+        m_endedBytes += r.bytes.size();
+        if (!m_options.skipExisting) {
+            nameEnded();
+            return;
+        }
+        // Which files may hold it is looked up here; reading them is the comparer's work,
+        // done beside the reading of the next messages.
+        if (m_outputFolder)
+            r.candidates = m_existing.sameNamed(r.base, r.ext, r.size);
+        if (!r.candidates.empty()) {
+            r.compared = true;
+            m_comparer.add(r);
+        }
+        // In prefix mode the next name depends on whether this message is there already.
+        if (!r.settings.bySubject) {
+            nameEnded();
+            return;
+        }
+        if (m_ended.size() > kMaxEnded || m_endedBytes > kMaxEndedBytes) {
+            // Too many wait: until half of them are compared, the reading waits. The
+            // comparer stays busy, and is not asked to wake this thread for every one.
+            for (std::size_t i = m_ended.size() / 2 + 1; i-- > 0;)
+                if (m_ended[i].compared) {
+                    m_comparer.wait(m_ended[i]);
+                    break;
+                }
+        }
+        nameEndedReady();
+    }
+
+    // Waits until every file written is published; throws the first failure to publish.
+    void finish()
+    {
+        nameEnded();
+        m_publisher.drain();
+    }
+
+private:
+    // A message read to its end, waiting to be named (with skipExisting, until it is known
+    // whether a file holds it already).
+    struct Ended {
+        NamingSettings settings;
+        const OutputFolder* folder = nullptr;
+        std::optional<PendingFile> file;
+        std::string bytes;
+        std::string base;
+        std::string ext;
+        std::uint64_t number = 0;
+        std::uint64_t marker = 0;
+        std::uint64_t size = 0;
+        std::uint64_t end = 0;
+        std::optional<std::int64_t> modified;
+        bool compared = false;             // with the files already there (skipExisting)
+        std::atomic<bool> done = false;    // the comparer is through with it
+        std::vector<std::string> candidates; // files that may hold it already
+        std::optional<std::string> same;     // the file that holds it already
+    };
+    static constexpr std::size_t kMaxEnded = 64;
+    static constexpr std::size_t kMaxEndedBytes = std::size_t{8} << 20;
+
+    // Names the messages waiting, in order: every one of them, or only those whose
+    // comparison is done.
+    void nameEnded() { nameEndedWhile(false); }
+    void nameEndedReady() { nameEndedWhile(true); }
+    void nameEndedWhile(bool onlyReady)
+    {
+        while (!m_ended.empty() && !(onlyReady && m_ended.front().compared && !m_comparer.done(m_ended.front())))
+            nameFirst();
+    }
+    void nameFirst()
+    {
+        Ended& r = m_ended.front();
+        if (r.compared)
+            m_comparer.wait(r);
+        m_endedBytes -= r.bytes.size();
+        nameOne(r);
+        m_ended.pop_front();
+    }
+
+    void nameOne(Ended& r)
+    {
+        m_progress.bytesDone = r.end;
+        const std::optional<std::string>& same = r.same;
+        if (same) {
+            // The working name goes on from the file found, as if this run had made it.
+            m_host.nameChosen(same->substr(0, same->size() - r.ext.size()), r.settings.outputFolder);
+            if (m_options.dryRun)
+                m_host.planned({r.number, r.marker, r.size, *same, true});
+            r.file.reset(); // the copy goes, unnamed
+            ++m_skipped;
+            m_host.fileWritten(m_progress);
+            return;
         }
         const TakenTest taken = [&](const std::string& name) {
             return isReservedDeviceName(name) || m_knownTaken.contains(fileNameKey(name));
         };
-        ChosenName chosen = chooseFreeName(base, ext, taken, m_memo, kFileNameLimit);
+        ChosenName chosen = chooseFreeName(r.base, r.ext, taken, m_memo, kFileNameLimit);
         m_knownTaken.insert(fileNameKey(chosen.fileName));
-        m_host.nameChosen(chosen.baseName, m_settings.outputFolder);
+        m_host.nameChosen(chosen.baseName, r.settings.outputFolder);
         if (m_options.dryRun) {
-            m_host.planned({m_number, m_marker, m_bodyBytes, chosen.fileName, false});
+            m_host.planned({r.number, r.marker, r.size, chosen.fileName, false});
         } else {
-            std::optional<std::int64_t> modified;
-            if (m_options.dates) {
-                if (const auto date = headerField(m_header.text(), "Date"))
-                    modified = parseMessageDate(*date);
-                m_undated += modified ? 0 : 1;
-            }
-            m_publisher.publish(*m_folder, std::exchange(m_file, std::nullopt), std::exchange(m_bytes, {}),
-                                std::move(chosen), kFileNameLimit, modified);
+            m_undated += m_options.dates && !r.modified ? 1 : 0;
+            m_publisher.publish(*r.folder, std::move(r.file), std::move(r.bytes), std::move(chosen), kFileNameLimit,
+                                r.modified);
         }
         ++m_progress.filesWritten;
         m_host.fileWritten(m_progress);
     }
 
-    // Waits until every file written is published; throws the first failure to publish.
-    void finish() { m_publisher.drain(); }
-
-private:
     // The output folder, opened when the run comes to it (none in a dry run when it does
     // not exist yet: it would be made, empty).
     const OutputFolder* folderFor(const std::string& path)
     {
         if (m_folderPath && *m_folderPath == path)
             return m_outputFolder.get();
+        nameEnded();
         m_publisher.drain(); // the files for the last folder are named first
         m_outputFolder.reset();
         m_folderPath = path;
@@ -151,8 +325,10 @@ private:
         m_knownTaken.clear();
         for (const std::string& name : names)
             m_knownTaken.insert(fileNameKey(name));
-        if (m_options.skipExisting)
-            m_existing = ExistingFiles(names);
+        if (m_options.skipExisting) {
+            const OutputFolder* folder = m_outputFolder.get();
+            m_existing = ExistingFiles(names, [folder](const std::string& name) { return folder->regularFileSize(name); });
+        }
         m_memo = NumberingMemo{fileNameKey};
         return m_outputFolder.get();
     }
@@ -161,44 +337,26 @@ private:
 
     // A file that was in the output folder before the run, under the name this message gets
     // or a numbered form of it, and holds exactly its bytes. Sizes are compared first; only
-    // a file of the same size is read.
-    std::optional<std::string> fileHoldingThisMessage(const std::string& base, std::string_view ext)
+    // a file of the same size is read. Runs on the comparer's thread, one at a time; a
+    // failure to read means the message is written.
+    std::optional<std::string> fileHolding(const Ended& r) noexcept
     {
-        for (const std::string& name : m_existing.sameNamed(base, ext)) {
-            const std::filesystem::path path = fsPath(joinPath(m_settings.outputFolder, name));
-            std::error_code ec;
-            if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) != m_bodyBytes || ec)
-                continue;
-            if (holdsThisMessage(path))
-                return name;
+        try {
+            const bool kept = !r.file && !m_options.dryRun; // a small message is at hand
+            const OutputFolder::BytesAt ours = [&](std::uint64_t offset, std::size_t n) {
+                if (kept)
+                    return std::string_view(r.bytes).substr(static_cast<std::size_t>(offset), n);
+                m_compareBuffer.resize(n);
+                for (std::size_t got = 0; got < n;)
+                    got += m_mailbox(r.marker + kRecordHeaderSize + offset + got, m_compareBuffer.data() + got, n - got);
+                return std::string_view(m_compareBuffer);
+            };
+            for (const std::string& name : r.candidates)
+                if (m_outputFolder->holdsBytes(name, r.size, ours))
+                    return name;
+        } catch (...) {
         }
         return std::nullopt;
-    }
-
-    bool holdsThisMessage(const std::filesystem::path& path)
-    {
-        std::ifstream file(path, std::ios::binary);
-        const bool kept = !m_file && !m_options.dryRun; // a small message is at hand
-        std::vector<char> theirs(kReadPiece);
-        std::vector<char> ours(kept ? 0 : kReadPiece);
-        for (std::uint64_t done = 0; done < m_bodyBytes;) {
-            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kReadPiece, m_bodyBytes - done));
-            if (!file.read(theirs.data(), static_cast<std::streamsize>(n)))
-                return false;
-            std::string_view mine;
-            if (kept) {
-                mine = std::string_view(m_bytes).substr(static_cast<std::size_t>(done), n);
-            } else {
-                std::size_t got = 0;
-                while (got < n)
-                    got += m_mailbox(m_marker + kRecordHeaderSize + done + got, ours.data() + got, n - got);
-                mine = std::string_view(ours.data(), n);
-            }
-            if (mine != std::string_view(theirs.data(), n))
-                return false;
-            done += n;
-        }
-        return true;
     }
 
     void write(std::string_view bytes)
@@ -215,8 +373,15 @@ private:
         const TakenTest taken = [&](const std::string& name) {
             return m_knownTaken.contains(fileNameKey(name)) || isReservedDeviceName(name) || m_folder->holds(name);
         };
-        const std::string base = baseNameFor(m_excerpt.subjectBody(), m_settings);
-        return chooseFreeName(base, m_excerpt.extension(), taken, scratch, kFileNameLimit).fileName;
+        return chooseFreeName(baseName(), m_excerpt.extension(), taken, scratch, kFileNameLimit).fileName;
+    }
+
+    // The record's name before numbering.
+    std::string baseName() const
+    {
+        return m_options.decodeSubjects && m_settings.bySubject
+                   ? finishBaseName(decodedSubjectText(m_header.text(), m_settings.removeRe))
+                   : baseNameFor(m_excerpt.subjectBody(), m_settings);
     }
 
     RunHost& m_host;
@@ -227,6 +392,7 @@ private:
     std::optional<std::string> m_folderPath;
     std::unique_ptr<OutputFolder> m_outputFolder;
     ExistingFiles m_existing; // what the folder held when the run came to it (skipExisting)
+    std::string m_compareBuffer; // the mailbox's bytes of a message not kept
     Publisher m_publisher; // after the folder: it publishes into it until it is gone
     Progress m_progress;
     bool m_cancelled = false;
@@ -242,6 +408,11 @@ private:
     HeaderBlock m_header; // only with dates or decoded subjects
     std::uint64_t m_marker = 0;
     std::uint64_t m_bodyBytes = 0;
+    // Read to their end, waiting to be named; then the thread that compares them with the
+    // files already there. Last: the thread ends first, then what it looked at goes.
+    std::deque<Ended> m_ended;
+    std::size_t m_endedBytes = 0;
+    JobThread<Ended> m_comparer{[this](Ended& r) { r.same = fileHolding(r); }};
 };
 
 } // namespace

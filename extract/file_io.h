@@ -3,6 +3,7 @@
 // folder in which files are created exclusively. Every failure throws ExtractError.
 #include <cstdint>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -103,6 +104,15 @@ public:
 
     // Whether an entry of that name exists; only for words about a failure.
     bool holds(const std::string& name) const noexcept;
+
+    // The size of the regular file `name` (not a link, not a folder); none for anything else.
+    std::optional<std::uint64_t> regularFileSize(const std::string& name) const noexcept;
+    // Whether the regular file `name` holds exactly the `size` bytes that `ours` gives, piece
+    // by piece from an offset (pieces of at most kComparePiece bytes). Any failure to read
+    // it answers false.
+    static constexpr std::size_t kComparePiece = std::size_t{1} << 20;
+    using BytesAt = std::function<std::string_view(std::uint64_t offset, std::size_t size)>;
+    bool holdsBytes(const std::string& name, std::uint64_t size, const BytesAt& ours) const;
 
     // The names of the entries it holds (all of them: files, folders, links, hidden or
     // not); none when it cannot be listed.

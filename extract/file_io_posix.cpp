@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "path_rules.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -205,6 +206,46 @@ bool OutputFolder::holds(const std::string& name) const noexcept
 {
     struct stat st{};
     return ::fstatat(fdOf(m_fd), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::optional<std::uint64_t> OutputFolder::regularFileSize(const std::string& name) const noexcept
+{
+    struct stat st{};
+    if (::fstatat(fdOf(m_fd), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool OutputFolder::holdsBytes(const std::string& name, std::uint64_t size, const BytesAt& ours) const
+{
+    const int fd = ::openat(fdOf(m_fd), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // One byte more is asked for than the file should hold: getting it means the file is
+    // larger (it may have grown since its size was taken), a short read that it has ended.
+    std::string theirs(static_cast<std::size_t>(std::min<std::uint64_t>(size, kComparePiece)) + 1, '\0');
+    bool same = true;
+    for (std::uint64_t done = 0; same && (done < size || size == 0);) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kComparePiece, size - done));
+        const std::size_t ask = done + n == size ? n + 1 : n;
+        std::size_t got = 0;
+        while (got < ask) {
+            const ssize_t r = ::read(fd, theirs.data() + got, ask - got);
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0)
+                break;
+            got += static_cast<std::size_t>(r);
+            if (got < ask)
+                break; // a regular file reads short only at its end; if not, it is written again
+        }
+        same = got == n && ours(done, n) == std::string_view(theirs.data(), n);
+        done += n;
+        if (size == 0)
+            break;
+    }
+    ::close(fd);
+    return same;
 }
 
 } // namespace carrowin::extract

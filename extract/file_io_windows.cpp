@@ -206,4 +206,38 @@ bool OutputFolder::holds(const std::string& name) const noexcept
     return GetFileAttributesW(wide(joinPath(m_path, name)).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::optional<std::uint64_t> OutputFolder::regularFileSize(const std::string& name) const noexcept
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wide(joinPath(m_path, name)).c_str(), GetFileExInfoStandard, &data)
+        || (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+        return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool OutputFolder::holdsBytes(const std::string& name, std::uint64_t size, const BytesAt& ours) const
+{
+    const HANDLE h = CreateFileW(wide(joinPath(m_path, name)).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    std::string theirs(static_cast<std::size_t>(std::min<std::uint64_t>(size, kComparePiece)), '\0');
+    bool same = true;
+    for (std::uint64_t done = 0; same && done < size;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kComparePiece, size - done));
+        std::size_t got = 0;
+        DWORD r = 0;
+        while (got < n && ReadFile(h, theirs.data() + got, static_cast<DWORD>(n - got), &r, nullptr) && r > 0)
+            got += r;
+        same = got == n && ours(done, n) == std::string_view(theirs.data(), n);
+        done += n;
+    }
+    char extra;
+    DWORD r = 0;
+    same = same && ReadFile(h, &extra, 1, &r, nullptr) && r == 0; // and no more: it may have grown since
+    CloseHandle(h);
+    return same;
+}
+
 } // namespace carrowin::extract

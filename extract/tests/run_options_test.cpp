@@ -114,6 +114,26 @@ TEST_F(RunOptionsTest, SkipExistingWritesOnlyWhatIsNotThereByteForByte)
     EXPECT_EQ(outNames().size(), files);
 }
 
+TEST_F(RunOptionsTest, SkipExistingOverManyMessagesNamesInMailboxOrder)
+{
+    // More messages than are compared ahead at once, with a few subjects only: the names
+    // of the new ones must be those a run in order gives.
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    for (int i = 0; i < 300; ++i) {
+        const std::string subject = "Subject " + std::to_string(i % 7);
+        first.push_back(t::mail(subject, "text " + std::to_string(i)));
+        second.push_back(t::mail(subject, (i % 3 == 0 ? "new " : "text ") + std::to_string(i)));
+    }
+    runExtraction(writeMailbox(first), host);
+    const RunSummary s = run(writeMailbox(second), {.skipExisting = true});
+    EXPECT_EQ(s.skipped, 200u);
+    EXPECT_EQ(s.filesWritten, 100u);
+    // Message 3 is the first new one of "Subject 3": the first free number of that name.
+    EXPECT_EQ(t::readFile(outFile("Subject 3(43).eml")), t::padded(t::mail("Subject 3", "new 3")));
+    EXPECT_EQ(outNames().size(), 400u);
+}
+
 TEST_F(RunOptionsTest, DatesComeFromTheDateHeader)
 {
     const std::string large = dated("Large", "Tue, 15 Nov 1994 08:12:31 GMT") + std::string(3u << 20, 'x');
