@@ -23,6 +23,9 @@ bool interruptRequested();
 // The exit status for the interruption: 128 and the signal's number (130 for Ctrl+C).
 int interruptionStatus();
 
+// Whether `stream` is a terminal (a console on Windows) rather than a file or a pipe.
+bool isTerminal(std::FILE* stream);
+
 // Whether `stream` is an interactive terminal on which a line can be redrawn in place.
 bool isRedrawableTerminal(std::FILE* stream);
 

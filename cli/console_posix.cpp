@@ -46,6 +46,11 @@ int interruptionStatus()
     return 128 + (g_signal != 0 ? g_signal : SIGINT);
 }
 
+bool isTerminal(std::FILE* stream)
+{
+    return ::isatty(::fileno(stream)) != 0;
+}
+
 bool isRedrawableTerminal(std::FILE* stream)
 {
     return ::isatty(::fileno(stream)) != 0;

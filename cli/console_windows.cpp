@@ -72,6 +72,12 @@ int interruptionStatus()
     return 130;
 }
 
+bool isTerminal(std::FILE* stream)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(handleOf(stream), &mode) != 0;
+}
+
 bool isRedrawableTerminal(std::FILE* stream)
 {
     // The redraw uses escape sequences, which a console understands once asked to.

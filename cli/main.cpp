@@ -132,9 +132,13 @@ private:
     carrowin::cli::ProgressLine* m_progress;
 };
 
-// Standard input, read whole and binary.
+// Standard input, read whole and binary. A terminal there would have the program wait
+// for a mailbox typed in: that is a mistake, said at once.
 std::string readStandardInput()
 {
+    if (carrowin::cli::isTerminal(stdin))
+        throw carrowin::extract::ExtractError(carrowin::extract::ErrorKind::Mailbox, "-",
+                                              "Standard input is a terminal: give the mailbox with < or a pipe");
     std::string bytes;
     char buffer[1 << 16];
     for (;;) {

@@ -89,6 +89,18 @@ TEST_F(Archive, DryRunListsTheNamesAndMakesNothing)
     EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
+TEST_F(Archive, DryRunFailsAsARunWould)
+{
+    for (const char* mailbox : {"missing.mbx", "store/notes.txt"}) {
+        const Outcome dry = cli({"--dry-run", "-o", "out", mailbox});
+        const Outcome real = cli({"-o", "out", mailbox});
+        EXPECT_EQ(dry.status, 1) << mailbox;
+        EXPECT_EQ(dry.status, real.status) << mailbox;
+        EXPECT_EQ(dry.err, real.err) << mailbox;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
 TEST_F(Archive, RunAgainWithSkipExistingWritesNothingNew)
 {
     ASSERT_EQ(cli({"-o", "out", "store"}).status, 0);
