@@ -51,4 +51,9 @@ record() { # number, text
 (cd "$work" && carrowin-cli -o out Inbox.mbx)
 ls -l "$work/out"
 grep -q 'Or Saturday' "$work/out/Lunch on Friday(1).eml"
+
+step "carrowin-cli on a folder: dry run, then a second run that finds everything there"
+(cd "$work" && carrowin-cli --dry-run -o archive . && carrowin-cli -o archive . \
+   && carrowin-cli --skip-existing -o archive .)
+ls "$work/archive/Inbox"
 echo "installed and working"
