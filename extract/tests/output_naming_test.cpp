@@ -228,6 +228,20 @@ TEST(Naming, ReservedDeviceNamesCountAsTaken)
         EXPECT_FALSE(isReservedDeviceName(n)) << n;
 }
 
+namespace {
+
+// The names three records get in prefix mode, one after the other, in `folder`.
+std::vector<std::string> threeRecordsNamed(const char* prefix, FakeFolder& folder)
+{
+    NamingSettings s = prefixMode(prefix);
+    std::vector<std::string> written;
+    for (int i = 0; i < 3; ++i)
+        written.push_back(folder.write(body("x"), s));
+    return written;
+}
+
+} // namespace
+
 TEST(Naming, ReservedPrefixIsNumberedAfterItsDevicePartAndEnds)
 {
     // Numbered at the end, every candidate of "aux.txt" still began with AUX.
@@ -240,11 +254,7 @@ TEST(Naming, ReservedPrefixIsNumberedAfterItsDevicePartAndEnds)
     };
     for (const auto& [prefix, expected] : cases) {
         FakeFolder folder;
-        NamingSettings s = prefixMode(prefix);
-        std::vector<std::string> written;
-        for (int i = 0; i < 3; ++i)
-            written.push_back(folder.write(body("x"), s));
-        EXPECT_EQ(written, expected) << prefix;
+        EXPECT_EQ(threeRecordsNamed(prefix, folder), expected) << prefix;
         EXPECT_LE(folder.tests, 2 * 3) << prefix;
     }
 }
@@ -261,11 +271,7 @@ TEST(Naming, PrefixCountsOnItsFirstParenthesisedNumber)
     };
     for (const auto& [prefix, expected] : cases) {
         FakeFolder folder;
-        NamingSettings s = prefixMode(prefix);
-        std::vector<std::string> written;
-        for (int i = 0; i < 3; ++i)
-            written.push_back(folder.write(body("x"), s));
-        EXPECT_EQ(written, expected) << prefix;
+        EXPECT_EQ(threeRecordsNamed(prefix, folder), expected) << prefix;
     }
 }
 
