@@ -180,7 +180,7 @@ public:
     void recordEnds(std::uint64_t end) override
     {
         Ended& r = m_ended.emplace_back();
-        r.settings = m_settings;
+        r.bySubject = m_settings.bySubject;
         r.folder = m_folder;
         if (m_file) {
             r.file.emplace(std::move(*m_file));
@@ -211,7 +211,7 @@ public:
             m_comparer.add(r);
         }
         // In prefix mode the next name depends on whether this message is there already.
-        if (!r.settings.bySubject) {
+        if (!r.bySubject) {
             nameEnded();
             return;
         }
@@ -238,7 +238,9 @@ private:
     // A message read to its end, waiting to be named (with skipExisting, until it is known
     // whether a file holds it already).
     struct Ended {
-        NamingSettings settings;
+        bool bySubject = true;
+        // Its output folder is the run's current one: a change of folder names every
+        // message waiting first.
         const OutputFolder* folder = nullptr;
         std::optional<PendingFile> file;
         std::string bytes;
@@ -282,7 +284,7 @@ private:
         const std::optional<std::string>& same = r.same;
         if (same) {
             // The working name goes on from the file found, as if this run had made it.
-            m_host.nameChosen(same->substr(0, same->size() - r.ext.size()), r.settings.outputFolder);
+            m_host.nameChosen(same->substr(0, same->size() - r.ext.size()), *m_folderPath);
             if (m_options.dryRun)
                 m_host.planned({r.number, r.marker, r.size, *same, true});
             r.file.reset(); // the copy goes, unnamed
@@ -295,7 +297,7 @@ private:
         };
         ChosenName chosen = chooseFreeName(r.base, r.ext, taken, m_memo, kFileNameLimit);
         m_knownTaken.insert(fileNameKey(chosen.fileName));
-        m_host.nameChosen(chosen.baseName, r.settings.outputFolder);
+        m_host.nameChosen(chosen.baseName, *m_folderPath);
         if (m_options.dryRun) {
             m_host.planned({r.number, r.marker, r.size, chosen.fileName, false});
         } else {
