@@ -131,19 +131,38 @@ protected:
         }
         return n;
     }
-    // Runs the split and sends `signal` once the process has written `after` bytes.
-    int runAndSignal(int signal, std::uint64_t after, int times = 1)
+    // Runs the split and sends `signal` once the process has written `after` bytes and
+    // fewer than `before`. The process is stopped while it is measured and signalled, so
+    // the signal lands where it was measured; on a loaded machine it may have run past
+    // `before` meanwhile, and the run is made again (ten times at most).
+    int runAndSignal(int signal, std::uint64_t after, std::uint64_t before, int times = 1)
     {
-        const pid_t pid = spawnCli({"-q", "-o", "out", "m.mbx"}, dir.path(), dir / "err");
-        while (bytesWritten(pid) < after && running(pid))
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-        for (int i = 0; i < times; ++i) {
-            ::kill(pid, signal);
-            // Signals do not queue: the next one only after this one has been handled.
-            while (i + 1 < times && catches(pid, signal) && running(pid))
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            const pid_t pid = spawnCli({"-q", "-o", "out", "m.mbx"}, dir.path(), dir / "err");
+            while (bytesWritten(pid) < after && running(pid))
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            ::kill(pid, SIGSTOP);
+            siginfo_t info{};
+            ::waitid(P_PID, static_cast<id_t>(pid), &info, WSTOPPED | WEXITED | WNOWAIT);
+            if (info.si_code == CLD_STOPPED && bytesWritten(pid) < before) {
+                ::kill(pid, signal);
+                ::kill(pid, SIGCONT);
+                for (int i = 1; i < times; ++i) {
+                    // Signals do not queue: the next one only after this one has been handled.
+                    while (catches(pid, signal) && running(pid))
+                        std::this_thread::sleep_for(std::chrono::microseconds(50));
+                    ::kill(pid, signal);
+                }
+                return waitFor(pid);
+            }
+            ::kill(pid, SIGKILL); // too late (or ended): again
+            ::kill(pid, SIGCONT);
+            waitFor(pid);
+            fs::remove_all(dir / "out");
+            fs::create_directory(dir / "out");
         }
-        return waitFor(pid);
+        ADD_FAILURE() << "the signal never came between " << after << " and " << before << " bytes";
+        return -1;
     }
 
     static constexpr std::size_t kLarge = 64 << 20;
@@ -161,14 +180,15 @@ TEST_F(Stops, SignalsStopBeforeTheNextMessageAndKeepWholeFiles)
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         // In the middle of the large message: it is finished, and nothing after it.
-        EXPECT_EQ(runAndSignal(signal, kLarge / 4), 128 + signal);
+        EXPECT_EQ(runAndSignal(signal, kLarge / 4, kLarge), 128 + signal);
         EXPECT_EQ(expectOnlyWholeMessages(), 21u);
         EXPECT_TRUE(fs::exists(dir / "out/Large.eml"));
         EXPECT_NE(t::readFile(dir / "err").find("interrupted"), std::string::npos);
         fs::remove_all(dir / "out");
         fs::create_directory(dir / "out");
         // After it: the small messages that follow are whole too.
-        EXPECT_EQ(runAndSignal(signal, kLarge + 20000), 128 + signal);
+        const std::uint64_t all = fs::file_size(dir / "m.mbx");
+        EXPECT_EQ(runAndSignal(signal, kLarge + 20000, kLarge + 20000 + (all - kLarge - 20000) / 2), 128 + signal);
         const std::size_t kept = expectOnlyWholeMessages();
         EXPECT_TRUE(kept > 21 && kept < m_texts.size()) << kept;
         fs::remove_all(dir / "out");
@@ -187,7 +207,7 @@ TEST_F(Stops, ASecondSignalEndsAtOnceWithoutAHalfWrittenFile)
     const std::uint64_t huge = std::uint64_t{4} << 30;
     head += t::record(text, 99);
     t::writeSparseFile(dir / "m.mbx", head.size() + huge, {{0, head}});
-    EXPECT_EQ(runAndSignal(SIGTERM, 64 << 20, 2), kKilledBy + SIGTERM);
+    EXPECT_EQ(runAndSignal(SIGTERM, 64 << 20, std::uint64_t{2} << 30, 2), kKilledBy + SIGTERM);
     EXPECT_EQ(expectOnlyWholeMessages(), 20u);
     EXPECT_FALSE(fs::exists(dir / "out/Large.eml"));
 }
