@@ -6,7 +6,8 @@
 # The server and Wine's service processes are started with no pipes and no lock
 # attached: they would inherit a test's output and keep the test from ending, or hold
 # the lock for as long as they live.
-set -e
+# No "set -e": a step that fails says so, rather than ending the test in silence.
+fail() { echo "wine-run.sh: $*" >&2; exit 125; }
 own_display=0
 if [ "$1" = --own-display ]; then
     own_display=1
@@ -19,12 +20,14 @@ export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;win
 # a file whose name holds a character beyond ASCII.
 export LC_ALL=C.UTF-8
 if [ "$own_display" = 1 ]; then
-    DISPLAY=$("$(dirname "$0")/wine-display.sh" number "$prefix")
+    DISPLAY=$("$(dirname "$0")/wine-display.sh" number "$prefix") || fail "no display number for $prefix"
     export DISPLAY
 fi
-mkdir -p "$prefix"
+mkdir -p "$prefix" || fail "cannot make $prefix"
+# Making the prefix and starting the server are best-effort: should either fail, wine
+# makes or starts them itself.
 (
-    flock 9
+    flock 9 || echo "wine-run.sh: no lock on $prefix.lock (status $?)" >&2
     if [ ! -f "$prefix/.carrowin-ready" ]; then
         wineboot -i </dev/null >/dev/null 2>&1 9>&-
         wineserver -w 9>&-
