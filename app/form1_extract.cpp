@@ -8,15 +8,16 @@
 #include <optional>
 
 namespace carrowin::app {
+namespace {
 
 // Lets the run read its settings from the controls and show its progress. Captions are
 // redrawn at most once per screen refresh: a repaint costs far more than writing a
 // message file, and more often than the screen shows it is wasted.
-class Form1Handlers::RunHost : public extract::RunHost {
+class WindowRunHost : public extract::RunHost {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit RunHost(Form1View& view)
+    explicit WindowRunHost(Form1View& view)
         : m_view(view), m_frame(view.frameInterval()), m_shownName(view.text(Control::fpref1))
     {
     }
@@ -48,11 +49,11 @@ public:
             m_view.setText(Control::outpth1, outputFolder);
     }
 
-    void fileWritten(const extract::Progress& p) override
+    void messageDone(const extract::Progress& p) override
     {
-        m_count = p.filesWritten;
+        m_count = p.filesQueued;
         if (!m_shown || Clock::now() - *m_shown >= m_frame)
-            publish();
+            redrawCaptions();
         m_view.processPendingEvents();
     }
 
@@ -60,13 +61,13 @@ public:
     // the window repaints and sees Cancel and closing between its pieces.
     void writing(const extract::Progress& p) override
     {
-        m_count = p.filesWritten;
-        publish();
+        m_count = p.filesQueued;
+        redrawCaptions();
         m_view.processPendingEvents();
     }
 
     // Brings the counter and the prefix box up to the last file written.
-    void publish()
+    void redrawCaptions()
     {
         if (m_count > 0)
             m_view.setText(Control::prog1, "File " + std::to_string(m_count));
@@ -89,6 +90,8 @@ private:
     bool m_namePending = false;
 };
 
+} // namespace
+
 void Form1Handlers::cmdx1_Click()
 {
     if (m_running)
@@ -105,7 +108,7 @@ void Form1Handlers::cmdx1_Click()
     m_running = true;
     enterRunningState();
 
-    RunHost host(m_view);
+    WindowRunHost host(m_view);
     std::optional<std::string> failure;
     bool refused = false; // the settings were refused: the user corrects them
     auto ending = extract::RunEnding::Cancelled;
@@ -118,7 +121,7 @@ void Form1Handlers::cmdx1_Click()
         failure = extract::describeFailure(std::current_exception());
     }
     if (!m_closed) { // a closed window is left alone
-        host.publish();
+        host.redrawCaptions();
         if (failure)
             m_view.showMessage(*failure, MessageKind::Error);
         else if (ending == extract::RunEnding::Completed)

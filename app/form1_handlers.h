@@ -32,8 +32,6 @@ public:
     bool isClosed() const { return m_closed; }
 
 private:
-    class RunHost;
-
     void FindStoreRoot();
     void FillMailboxList();
     void rebuildWhenFolderExists();

@@ -7,22 +7,6 @@
 #include <cstdlib>
 
 namespace carrowin::app {
-namespace {
-
-bool isInbox(const std::string& name)
-{
-    constexpr std::string_view kInbox{"INBOX.MBX"};
-    if (name.size() != kInbox.size())
-        return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
-        if (c != kInbox[i])
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 void Form1Handlers::FindStoreRoot()
 {
@@ -46,7 +30,7 @@ void Form1Handlers::FillMailboxList()
     m_view.setText(Control::infil1, m_view.listEntry(Control::infil1, 0));
     for (int i = 0, n = m_view.listCount(Control::infil1); i < n; ++i) {
         const std::string entry = m_view.listEntry(Control::infil1, i);
-        if (isInbox(entry)) {
+        if (locate::isInboxName(entry)) {
             m_view.setText(Control::infil1, entry);
             break;
         }

@@ -2,13 +2,29 @@
 // The window as its handlers see it: the controls, which hold every setting, read and
 // written by name, and the few things a window system does besides. The Qt window and
 // the Win32 window each implement it; the tests implement it in memory.
+#include "carrowin_version.h"
+
+#include <array>
 #include <chrono>
 #include <string>
 #include <vector>
 
 namespace carrowin::app {
 
+// The caption of the window, in every front end.
+inline constexpr char kForm1Caption[] = "Carrowin -- For OE4 messages--ver. " CARROWIN_VERSION_SHORT;
+
 enum class Control { inpth1, infil1, outpth1, fpref1, sopt1, sopt2, Check1, cmdx1, Command1, Label1, prog1 };
+
+inline constexpr std::size_t kControlCount = 11;
+
+// The name a control has in the window's description.
+constexpr const char* nameOf(Control c)
+{
+    constexpr std::array<const char*, kControlCount> kNames{"inpth1", "infil1", "outpth1", "fpref1", "sopt1", "sopt2",
+                                                  "Check1", "cmdx1",  "Command1", "Label1", "prog1"};
+    return kNames[static_cast<std::size_t>(c)];
+}
 
 enum class MessageKind {
     Plain, // no icon: "Extraction Complete", "Registry read error N"

@@ -1,6 +1,8 @@
 // Writes a realistic OE4-layout mailbox for benchmarks and the sample run: varied
 // headers, subjects (replies, punctuation, accented letters, duplicates), sizes,
 // CRLF and LF line ends, some news articles. Optionally the same messages as an mbox.
+#include "mailbox_writer.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -92,12 +94,6 @@ struct Generator {
     std::vector<std::string> m_lines;
 };
 
-void putU32(std::string& out, std::uint32_t v)
-{
-    for (int k = 0; k < 4; ++k)
-        out += static_cast<char>((v >> (8 * k)) & 0xFF);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -127,32 +123,20 @@ int main(int argc, char** argv)
     std::ofstream mb;
     if (!mbox.empty())
         mb.open(mbox, std::ios::binary);
-    std::string header = "JMF6";
-    header.resize(84, '\0');
-    out << header;
+    using namespace carrowin::testing;
+    out << mailboxHeader();
     if (longSubject != 0) {
         // Written in pieces: the line is larger than memory should be.
-        std::string rec("\x00\x7F\x00\x7F", 4);
-        putU32(rec, firstNumber);
-        putU32(rec, static_cast<std::uint32_t>(std::min<std::uint64_t>(16 + 9 + longSubject, UINT32_MAX)));
-        putU32(rec, static_cast<std::uint32_t>(std::min<std::uint64_t>(9 + longSubject, UINT32_MAX)));
-        out << rec << "Subject: ";
+        out << recordHeader(firstNumber, 9 + longSubject, 0) << "Subject: ";
         const std::string piece(1 << 20, 's');
         for (std::uint64_t left = longSubject; left > 0; left -= std::min<std::uint64_t>(left, piece.size()))
             out.write(piece.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(left, piece.size())));
         return out.good() ? 0 : 1;
     }
-    std::string rec;
     for (std::size_t i = 0; i < count; ++i) {
         const std::string text = g.message(i);
-        const std::size_t padding = (4 - text.size() % 4) % 4 + 4 * g.pick(3);
-        rec.assign("\x00\x7F\x00\x7F", 4);
-        putU32(rec, firstNumber + static_cast<std::uint32_t>(i));
-        putU32(rec, static_cast<std::uint32_t>(16 + text.size() + padding));
-        putU32(rec, static_cast<std::uint32_t>(text.size()));
-        rec += text;
-        rec.append(padding, '\0');
-        out << rec;
+        const std::size_t padding = paddingFor(text) + 4 * g.pick(3);
+        out << record(text, firstNumber + static_cast<std::uint32_t>(i), padding);
         if (mb)
             mb << "From MAILER-DAEMON Mon Jun  1 10:00:00 1998\n" << text << "\n";
     }

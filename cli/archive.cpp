@@ -1,5 +1,6 @@
 #include "archive.h"
 
+#include "ascii.h"
 #include "output_naming.h"
 #include "path_rules.h"
 
@@ -10,13 +11,8 @@ namespace carrowin::cli {
 std::string mailboxFolderName(const std::string& mailboxFileName, const std::function<bool(const std::string&)>& taken)
 {
     std::string base = mailboxFileName;
-    if (base.size() > 4) {
-        std::string ext = base.substr(base.size() - 4);
-        for (char& c : ext)
-            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        if (ext == ".mbx")
-            base.resize(base.size() - 4);
-    }
+    if (base.size() > 4 && text::endsWithIgnoringAsciiCase(base, ".mbx"))
+        base.resize(base.size() - 4);
     // Windows drops the dots and spaces that end a name: "Inbox." would be "Inbox".
     while (!base.empty() && (base.back() == '.' || base.back() == ' '))
         base.pop_back();

@@ -26,8 +26,9 @@ int interruptionStatus();
 // Whether `stream` is a terminal (a console on Windows) rather than a file or a pipe.
 bool isTerminal(std::FILE* stream);
 
-// Whether `stream` is an interactive terminal on which a line can be redrawn in place.
-bool isRedrawableTerminal(std::FILE* stream);
+// Makes ready the terminal of `stream` for a line redrawn in place (a Windows console
+// is asked to read escape sequences); false when it is no terminal and cannot be.
+bool enableRedraw(std::FILE* stream);
 
 // How many columns the terminal of `stream` has now; 80 when it cannot tell.
 int terminalColumns(std::FILE* stream);

@@ -51,7 +51,7 @@ bool isTerminal(std::FILE* stream)
     return ::isatty(::fileno(stream)) != 0;
 }
 
-bool isRedrawableTerminal(std::FILE* stream)
+bool enableRedraw(std::FILE* stream)
 {
     return ::isatty(::fileno(stream)) != 0;
 }

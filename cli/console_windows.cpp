@@ -43,7 +43,7 @@ std::vector<std::string> utf8Arguments(int, char**)
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::vector<std::string> args;
     for (int i = 0; wide != nullptr && i < argc; ++i)
-        args.push_back(extract::utf8FromWide(wide[i]));
+        args.push_back(text::utf8FromWide(wide[i]));
     LocalFree(wide);
     return args;
 }
@@ -78,9 +78,8 @@ bool isTerminal(std::FILE* stream)
     return GetConsoleMode(handleOf(stream), &mode) != 0;
 }
 
-bool isRedrawableTerminal(std::FILE* stream)
+bool enableRedraw(std::FILE* stream)
 {
-    // The redraw uses escape sequences, which a console understands once asked to.
     const HANDLE h = handleOf(stream);
     DWORD mode = 0;
     return GetConsoleMode(h, &mode) != 0 && SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;

@@ -2,7 +2,7 @@
 
 #include "archive.h"
 #include "console.h"
-#include "text.h"
+#include "utf8.h"
 
 #include <cinttypes>
 
@@ -13,18 +13,18 @@ std::string ProgressLine::format(const std::string& label, const extract::Progre
     constexpr double kMiB = 1024.0 * 1024.0;
     const double rate = seconds > 0 ? static_cast<double>(p.bytesDone) / kMiB / seconds : 0.0;
     char buf[160];
-    std::snprintf(buf, sizeof buf, ": %" PRIu64 " messages, %.1f of %.1f MiB, %.1f MiB/s", p.filesWritten,
+    std::snprintf(buf, sizeof buf, ": %" PRIu64 " messages, %.1f of %.1f MiB, %.1f MiB/s", p.filesQueued,
                   static_cast<double>(p.bytesDone) / kMiB, static_cast<double>(p.bytesTotal) / kMiB, rate);
     const std::string figures(buf);
     // One column stays free: a line that fills the last one wraps on some terminals.
     const std::size_t room = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
-    const std::size_t labelWidth = extract::countCharacters(label);
+    const std::size_t labelWidth = text::countCharacters(label);
     if (labelWidth + figures.size() <= room)
         return label + figures;
     if (figures.size() + 2 > room) // no room for a label at all: the figures, cut
         return figures.substr(std::min<std::size_t>(2, figures.size()), room);
     const std::size_t keep = room - figures.size() - 1; // characters of the label after the "…"
-    const std::size_t from = extract::byteLengthOfCharacters(label, labelWidth - keep);
+    const std::size_t from = text::byteLengthOfCharacters(label, labelWidth - keep);
     return "\u2026" + label.substr(from) + figures;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The progress display of carrowin-cli: one line on a terminal, redrawn in place.
+// What carrowin-cli tells of a run: the progress line on a terminal, redrawn in place,
+// and the summary of a mailbox or a batch.
 #include "extraction_run.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 // Character sets through the C library's iconv.
-#include "header_text.h"
+#include "charset.h"
 
-#include "text.h"
+#include "utf8.h"
 
 #include <iconv.h>
 
@@ -25,7 +25,7 @@ std::optional<std::string> utf8FromCharset(std::string_view bytes, std::string_v
                            && iconv(cd, nullptr, nullptr, &to, &toLeft) != kFailed && inLeft == 0;
     iconv_close(cd);
     out.resize(static_cast<std::size_t>(to - out.data()));
-    if (!converted || !isValidUtf8(out))
+    if (!converted || !text::isValidUtf8(out))
         return std::nullopt; // bytes that are not text in that set
     return out;
 }

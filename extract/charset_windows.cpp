@@ -1,6 +1,7 @@
 // Character sets through the code pages Windows knows.
-#include "header_text.h"
+#include "charset.h"
 
+#include "ascii.h"
 #include "windows_text.h"
 
 #include <array>
@@ -42,9 +43,7 @@ constexpr std::array kCodePages{
 
 std::optional<std::string> utf8FromCharset(std::string_view bytes, std::string_view charset)
 {
-    std::string name(charset);
-    for (char& c : name)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    const std::string name = text::asciiLowered(charset);
     UINT page = 0;
     for (const CodePage& p : kCodePages)
         if (p.name == name)
@@ -74,7 +73,7 @@ std::optional<std::string> utf8FromCharset(std::string_view bytes, std::string_v
         if (MultiByteToWideChar(page, strict, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n) != n)
             return std::nullopt;
     }
-    return utf8FromWide(wide);
+    return text::utf8FromWide(wide);
 }
 
 } // namespace carrowin::extract

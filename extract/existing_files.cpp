@@ -1,5 +1,6 @@
 #include "existing_files.h"
 
+#include "number_groups.h"
 #include "output_naming.h"
 #include "path_rules.h"
 
@@ -25,11 +26,6 @@ std::string familyKey(std::string_view before, std::string_view after)
     return key;
 }
 
-bool allDigits(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 } // namespace
 
 ExistingFiles::ExistingFiles(const std::vector<std::string>& names, SizeOf sizeOf)
@@ -40,13 +36,8 @@ ExistingFiles::ExistingFiles(const std::vector<std::string>& names, SizeOf sizeO
         const std::string& name = m_names[i];
         m_byKey[wholeKey(name)].push_back(i);
         // Every "(number)" in the name may be the one its numbering counted in.
-        for (auto open = name.find('('); open != std::string::npos; open = name.find('(', open + 1)) {
-            const auto close = name.find(')', open);
-            if (close == std::string::npos)
-                break;
-            if (allDigits(std::string_view(name).substr(open + 1, close - open - 1)))
-                m_byKey[familyKey(name.substr(0, open), name.substr(close + 1))].push_back(i);
-        }
+        for (auto group = text::nextNumberGroup(name); group; group = text::nextNumberGroup(name, group->open + 1))
+            m_byKey[familyKey(name.substr(0, group->open), name.substr(group->close + 1))].push_back(i);
     }
 }
 

@@ -10,9 +10,10 @@
 namespace carrowin::extract {
 
 struct Progress {
-    std::uint64_t filesWritten = 0;
-    std::uint64_t bytesDone = 0;  // mailbox bytes scanned so far
-    std::uint64_t bytesTotal = 0; // mailbox size
+    std::uint64_t filesQueued = 0; // message files handed on to be written (in a dry run: planned)
+    std::uint64_t filesNamed = 0;  // of those, the files that have their names in the output folder
+    std::uint64_t bytesDone = 0;   // mailbox bytes read so far
+    std::uint64_t bytesTotal = 0;  // mailbox size
 };
 
 // A message as a dry run names it (RunOptions::dryRun).
@@ -34,12 +35,13 @@ public:
     virtual NamingSettings currentSettings() = 0;
     // The name chosen for the record and the output folder with its trailing separator.
     virtual void nameChosen(const std::string& workingName, const std::string& outputFolder) = 0;
-    // After every written file; the place where a window lets its events run.
-    virtual void fileWritten(const Progress& progress) = 0;
-    // While a large message is written: every kWritePiece bytes of it; `progress` counts
-    // the files written before it. A window shows its counter and lets its events run, so
-    // that it repaints and sees Cancel (which stops the run before the next message, not
-    // inside this one).
+    // After every message read to its end and handed on: to be written, found already
+    // there, or planned. The place where a window lets its events run.
+    virtual void messageDone(const Progress& progress) = 0;
+    // While a large message is read: every kWritePiece bytes of it; `progress` counts the
+    // files before it. A window shows its counter and lets its events run, so that it
+    // repaints and sees Cancel (which stops the run before the next message, not inside
+    // this one).
     virtual void writing(const Progress& progress) { (void)progress; }
     // A dry run's message, named.
     virtual void planned(const PlannedFile& file) { (void)file; }
@@ -52,6 +54,8 @@ struct RunOptions {
                                  // of it) already holds is not written again
     bool dates = false;          // each file's time of last change from its message's Date field
     bool decodeSubjects = false; // names from the header's Subject field, decoded (subject mode)
+    bool makeOutputFolder = false; // a missing output folder is made, with its parents, when
+                                   // the first message is about to be written into it
 };
 
 // How often a large message lets the host know, in bytes written.
@@ -61,7 +65,7 @@ enum class RunEnding { Completed, Cancelled };
 
 struct RunSummary {
     RunEnding ending = RunEnding::Completed;
-    std::uint64_t filesWritten = 0; // in a dry run: that would be written
+    std::uint64_t filesWritten = 0; // and named; in a dry run: that would be
     std::uint64_t skipped = 0;      // already there (skipExisting)
     std::uint64_t undated = 0;      // written without a date that could be read (dates)
 };
@@ -77,9 +81,12 @@ inline constexpr std::size_t kReadPiece = std::size_t{1} << 20;
 // Runs to completion or cancellation. A failure throws ExtractError: files completed
 // before it stay, the file being written is never seen under a name, and nothing else is
 // touched.
-RunSummary runExtraction(const std::string& mailboxPath, RunHost& host, std::size_t pieceSize = kReadPiece);
 RunSummary runExtraction(const std::string& mailboxPath, RunHost& host, const RunOptions& options,
                          std::size_t pieceSize = kReadPiece);
+inline RunSummary runExtraction(const std::string& mailboxPath, RunHost& host, std::size_t pieceSize = kReadPiece)
+{
+    return runExtraction(mailboxPath, host, RunOptions{}, pieceSize);
+}
 
 // The same for a mailbox held in memory (read from standard input); `label` names it in
 // messages.

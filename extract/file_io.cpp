@@ -1,27 +1,203 @@
 #include "file_io.h"
 
 #include "errors.h"
+#include "native_files.h"
+#include "paths.h"
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 
 namespace carrowin::extract {
+namespace {
 
-void MailboxFile::changed() const
+native::Folder folderOf(NativeHandle handle, const std::string& path)
 {
-    throw ExtractError(ErrorKind::Mailbox, m_path,
-                       "The mailbox \"" + m_path + "\" changed while it was being read: it is shorter than when the "
-                       "extraction began. The files written so far are kept.");
+    return {handle, path};
+}
+
+// Reads up to `n` bytes from where the last read ended. A regular file reads short only
+// at its end, so a short read ends it: no further call is made to learn that.
+std::size_t readUpTo(NativeHandle file, char* buffer, std::size_t n)
+{
+    std::size_t got = 0;
+    while (got < n) {
+        std::error_code ec;
+        const std::size_t r = native::read(file, buffer + got, n - got, ec);
+        got += r;
+        if (ec || r == 0 || got < n)
+            break;
+    }
+    return got;
+}
+
+} // namespace
+
+MailboxFile MailboxFile::open(const std::string& path)
+{
+    constexpr auto kind = ErrorKind::Mailbox;
+    std::error_code ec;
+    const native::Opened opened = native::openForReading(path, ec);
+    if (ec)
+        throw ExtractError::fromCode(kind, "Cannot open the mailbox", path, ec);
+    if (opened.kind == native::FileKind::Folder)
+        throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is a folder, not a file");
+    if (opened.kind != native::FileKind::Regular)
+        throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is not a regular file");
+    return MailboxFile(opened.handle, opened.size, path);
+}
+
+MailboxFile::~MailboxFile()
+{
+    if (m_handle != kNoHandle)
+        (void)native::close(m_handle);
+}
+
+std::size_t MailboxFile::readAt(std::uint64_t offset, char* buffer, std::size_t n) const
+{
+    std::error_code ec;
+    const std::size_t got = native::readAt(m_handle, offset, buffer, n, ec);
+    if (ec)
+        throw ExtractError::fromCode(ErrorKind::Mailbox, "Cannot read the mailbox", m_path, ec);
+    if (got == 0)
+        throw ExtractError(ErrorKind::Mailbox, m_path,
+                           "The mailbox \"" + m_path + "\" changed while it was being read: it is shorter than when the "
+                           "extraction began. The files written so far are kept.");
+    return got;
+}
+
+PendingFile::~PendingFile()
+{
+    if (m_handle != kNoHandle && !m_named)
+        m_folder->discard(*this);
+    else if (m_handle != kNoHandle)
+        (void)native::close(m_handle);
+}
+
+std::error_code PendingFile::write(std::string_view data) noexcept
+{
+    while (!data.empty()) {
+        std::error_code ec;
+        const std::size_t n = native::write(m_handle, data.data(), data.size(), ec);
+        if (ec)
+            return ec;
+        data.remove_prefix(n);
+    }
+    return {};
+}
+
+std::error_code PendingFile::setModified(std::int64_t seconds) noexcept
+{
+    return native::setModified(m_handle, seconds);
+}
+
+OutputFolder::OutputFolder(const std::string& path) : m_path(path)
+{
+    std::error_code ec;
+    const native::Opened folder = native::openFolder(path, ec);
+    if (ec)
+        throw ExtractError::fromCode(ErrorKind::Output, "Cannot open the output folder", path, ec);
+    if (folder.kind != native::FileKind::Folder)
+        throw ExtractError(ErrorKind::Output, path, "Cannot open the output folder \"" + path + "\": it is not a folder");
+    m_handle = folder.handle;
+}
+
+OutputFolder::~OutputFolder()
+{
+    if (m_handle != kNoHandle)
+        (void)native::close(m_handle);
+}
+
+PendingFile OutputFolder::createPending() const
+{
+    const native::Folder folder = folderOf(m_handle, m_path);
+    // An anonymous file, where the file system has them: nothing at all is left of it
+    // when the program is killed.
+    std::error_code ec;
+    if (const NativeHandle file = native::createAnonymous(folder, ec); file != kNoHandle)
+        return PendingFile(*this, file, {});
+    // Else under a hidden name that is never taken for a message: a later run neither
+    // counts nor trips over one that a killed run left behind.
+    static std::atomic<unsigned> counter{0};
+    while (!ec) {
+        std::string temporary = native::temporaryName(counter++);
+        if (const NativeHandle file = native::createExclusive(folder, temporary, ec); file != kNoHandle)
+            return PendingFile(*this, file, std::move(temporary));
+    }
+    throw ExtractError::fromCode(ErrorKind::Output, "Cannot create a file in the output folder", m_path, ec);
+}
+
+bool OutputFolder::name(PendingFile& file, const std::string& name) const
+{
+    std::error_code ec;
+    switch (native::nameFile(folderOf(m_handle, m_path), file.m_handle, file.m_temporaryName, name, ec)) {
+    case native::Naming::Named:
+        file.m_temporaryName.clear();
+        file.m_named = true;
+        return true;
+    case native::Naming::Taken:
+        return false;
+    case native::Naming::Failed:
+        break;
+    }
+    throw ExtractError::fromCode(ErrorKind::Output, "Cannot create", text::joinPath(m_path, name), ec);
+}
+
+void OutputFolder::finish(PendingFile& file, const std::string& name) const
+{
+    const std::error_code ec = native::close(std::exchange(file.m_handle, kNoHandle));
+    if (!ec)
+        return;
+    native::removeEntry(folderOf(m_handle, m_path), name);
+    throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(m_path, name), ec);
+}
+
+void OutputFolder::discard(PendingFile& file) const noexcept
+{
+    if (file.m_handle != kNoHandle)
+        (void)native::close(std::exchange(file.m_handle, kNoHandle));
+    if (!file.m_temporaryName.empty())
+        native::removeEntry(folderOf(m_handle, m_path), file.m_temporaryName);
+}
+
+bool OutputFolder::holds(const std::string& name) const noexcept
+{
+    return native::entryExists(folderOf(m_handle, m_path), name);
+}
+
+std::optional<std::uint64_t> OutputFolder::regularFileSize(const std::string& name) const noexcept
+{
+    return native::regularFileSize(folderOf(m_handle, m_path), name);
+}
+
+bool OutputFolder::holdsBytes(const std::string& name, std::uint64_t size, const BytesAt& ours) const
+{
+    const NativeHandle file = native::openEntryForReading(folderOf(m_handle, m_path), name);
+    if (file == kNoHandle)
+        return false;
+    // One byte more is asked for than the file should hold: getting it means the file is
+    // larger (it may have grown since its size was taken), a short read that it has ended.
+    std::string theirs(static_cast<std::size_t>(std::min<std::uint64_t>(size, kComparePiece)) + 1, '\0');
+    bool same = true;
+    std::uint64_t done = 0;
+    do {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kComparePiece, size - done));
+        const bool last = done + n == size;
+        const std::size_t got = readUpTo(file, theirs.data(), last ? n + 1 : n);
+        same = got == n && ours(done, n) == std::string_view(theirs.data(), n);
+        done += n;
+    } while (same && done < size);
+    (void)native::close(file);
+    return same;
 }
 
 std::vector<std::string> OutputFolder::names() const
 {
     std::vector<std::string> names;
     std::error_code ec;
-    const std::filesystem::path folder(std::u8string(m_path.begin(), m_path.end()));
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::u8string name = it->path().filename().u8string();
-        names.emplace_back(name.begin(), name.end());
-    }
+    for (std::filesystem::directory_iterator it(text::pathFromUtf8(m_path), ec), end; !ec && it != end;
+         it.increment(ec))
+        names.push_back(text::utf8FromPath(it->path().filename()));
     return names;
 }
 

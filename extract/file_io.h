@@ -1,10 +1,16 @@
 #pragma once
-// File access at the edge of the engine: the mailbox mapped read-only, and an output
-// folder in which files are created exclusively. Every failure throws ExtractError.
-#include <cstdint>
+// File access at the edge of the engine: the mailbox, read in pieces at offsets, and an
+// output folder in which a message file is written without a name and named only when
+// complete, never replacing anything.
+//
+// Failures: opening, creating and naming throw ExtractError with the path and the
+// system's reason. A call made for every piece of a message either throws, or comes in a
+// form that gives the system's std::error_code instead, where the caller words it (the
+// file has no name yet) or can go on without it. Destructors never throw; what was not
+// finished is dropped with them.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,8 +20,9 @@
 
 namespace carrowin::extract {
 
-// A file descriptor on POSIX, a HANDLE on Windows; -1 for none.
+// A file descriptor on POSIX, a HANDLE on Windows; kNoHandle for none.
 using NativeHandle = std::intptr_t;
+inline constexpr NativeHandle kNoHandle = -1;
 
 // The mailbox, read in pieces. The run works on the length it saw when it opened the
 // file: bytes appended later are not read, and a file that has become shorter ends the
@@ -26,19 +33,25 @@ public:
     // throws; nothing is ever created.
     static MailboxFile open(const std::string& path);
 
-    MailboxFile(MailboxFile&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)), m_size(other.m_size), m_path(std::move(other.m_path)) {}
+    MailboxFile(MailboxFile&& other) noexcept
+        : m_handle(std::exchange(other.m_handle, kNoHandle)), m_size(other.m_size), m_path(std::move(other.m_path))
+    {
+    }
     MailboxFile& operator=(MailboxFile&&) = delete;
     ~MailboxFile();
 
     std::uint64_t size() const noexcept { return m_size; }
 
     // Reads up to `n` bytes at `offset` (below size()); returns how many, at least one.
-    // Throws when the file cannot be read there or ends before size().
+    // Throws when the file cannot be read there or ends before size(). Safe to call from
+    // two threads at once.
     std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t n) const;
 
 private:
-    MailboxFile(NativeHandle handle, std::uint64_t size, std::string path) : m_handle(handle), m_size(size), m_path(std::move(path)) {}
-    [[noreturn]] void changed() const;
+    MailboxFile(NativeHandle handle, std::uint64_t size, std::string path)
+        : m_handle(handle), m_size(size), m_path(std::move(path))
+    {
+    }
 
     NativeHandle m_handle;
     std::uint64_t m_size;
@@ -48,34 +61,36 @@ private:
 class OutputFolder;
 
 // A message file being written. It has no name in the output folder (or a hidden
-// temporary one where the file system cannot do without) until it is published, so no
+// temporary one where the file system cannot do without) until it is named, so no
 // message is ever visible under its name before all its bytes are in it. Dropped
-// unpublished, it takes its bytes with it.
+// unnamed, it takes its bytes with it.
 class PendingFile {
 public:
-    PendingFile(const OutputFolder& folder, NativeHandle handle, std::string temporaryName)
-        : m_folder(&folder), m_handle(handle), m_temporaryName(std::move(temporaryName))
-    {
-    }
     PendingFile(PendingFile&& other) noexcept
-        : m_folder(other.m_folder), m_handle(std::exchange(other.m_handle, -1)),
-          m_temporaryName(std::move(other.m_temporaryName)), m_published(other.m_published)
+        : m_folder(other.m_folder), m_handle(std::exchange(other.m_handle, kNoHandle)),
+          m_temporaryName(std::move(other.m_temporaryName)), m_named(other.m_named)
     {
     }
     PendingFile& operator=(PendingFile&&) = delete;
     ~PendingFile();
 
-    // Writes everything, or gives the system's error.
-    std::error_code writeAll(std::string_view data);
+    // Writes all of `data`; the system's error otherwise (the caller knows the name the
+    // message was to get).
+    std::error_code write(std::string_view data) noexcept;
     // Sets the time it was last modified, in seconds since 1970 (UTC), once it is written.
-    std::error_code setModified(std::int64_t seconds);
+    std::error_code setModified(std::int64_t seconds) noexcept;
 
 private:
     friend class OutputFolder;
+    PendingFile(const OutputFolder& folder, NativeHandle handle, std::string temporaryName)
+        : m_folder(&folder), m_handle(handle), m_temporaryName(std::move(temporaryName))
+    {
+    }
+
     const OutputFolder* m_folder;
     NativeHandle m_handle;
     std::string m_temporaryName; // empty for a file without any name
-    bool m_published = false;
+    bool m_named = false;
 };
 
 class OutputFolder {
@@ -94,22 +109,20 @@ public:
     // Gives the complete file `name`, unless an entry of that name exists (file, folder,
     // link, hidden or not): then false, and nothing changes. It never replaces anything.
     // Throws on any other failure; the file then stays pending.
-    bool publish(PendingFile& file, const std::string& name) const;
+    bool name(PendingFile& file, const std::string& name) const;
 
-    // Closes a published file; a late write error removes it again and throws.
+    // Closes a named file; a late write error removes it again and throws.
     void finish(PendingFile& file, const std::string& name) const;
-
-    // Drops a file that was not published, with its bytes.
-    void discard(PendingFile& file) const noexcept;
 
     // Whether an entry of that name exists; only for words about a failure.
     bool holds(const std::string& name) const noexcept;
 
     // The size of the regular file `name` (not a link, not a folder); none for anything else.
     std::optional<std::uint64_t> regularFileSize(const std::string& name) const noexcept;
+
     // Whether the regular file `name` holds exactly the `size` bytes that `ours` gives, piece
     // by piece from an offset (pieces of at most kComparePiece bytes). Any failure to read
-    // it answers false.
+    // it answers false. Safe to call from another thread than the one naming files.
     static constexpr std::size_t kComparePiece = std::size_t{1} << 20;
     using BytesAt = std::function<std::string_view(std::uint64_t offset, std::size_t size)>;
     bool holdsBytes(const std::string& name, std::uint64_t size, const BytesAt& ours) const;
@@ -119,8 +132,13 @@ public:
     std::vector<std::string> names() const;
 
 private:
+    friend class PendingFile;
+    void discard(PendingFile& file) const noexcept;
+
     std::string m_path;
-    NativeHandle m_fd;
+    // The folder held open where the platform makes and names files relative to an open
+    // folder; kNoHandle where it names them by path.
+    NativeHandle m_handle = kNoHandle;
 };
 
 } // namespace carrowin::extract

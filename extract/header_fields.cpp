@@ -1,13 +1,13 @@
 #include "header_fields.h"
 
+#include "ascii.h"
+
 #include <algorithm>
 
 namespace carrowin::extract {
 namespace {
 
 bool isWsp(char c) { return c == ' ' || c == '\t'; }
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Where the empty line that ends the header block starts, if the text holds one: at the
 // very start, or after a line feed.
@@ -58,8 +58,7 @@ std::optional<std::string> headerField(std::string_view block, std::string_view 
         while (colon < text.size() && isWsp(text[colon]))
             ++colon; // an obsolete form allows space before the colon
         const bool match = text.size() > name.size() && colon < text.size() && text[colon] == ':'
-                           && std::equal(name.begin(), name.end(), text.begin(),
-                                         [](char a, char b) { return lower(a) == lower(b); });
+                           && text::equalsIgnoringAsciiCase(text.substr(0, name.size()), name);
         if (!match) {
             line = eol + 1;
             continue;

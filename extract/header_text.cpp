@@ -1,22 +1,14 @@
 #include "header_text.h"
 
-#include "text.h"
+#include "ascii.h"
+#include "charset.h"
+#include "cp1252.h"
+#include "utf8.h"
 
 #include <vector>
 
 namespace carrowin::extract {
 namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::optional<std::string> decodeQ(std::string_view text)
 {
@@ -27,8 +19,8 @@ std::optional<std::string> decodeQ(std::string_view text)
         } else if (text[i] == '=') {
             if (i + 2 >= text.size())
                 return std::nullopt;
-            const int hi = hexValue(text[i + 1]);
-            const int lo = hexValue(text[i + 2]);
+            const int hi = text::hexValue(text[i + 1]);
+            const int lo = text::hexValue(text[i + 2]);
             if (hi < 0 || lo < 0)
                 return std::nullopt;
             out += static_cast<char>(hi * 16 + lo);
@@ -88,7 +80,7 @@ std::optional<std::string> decodeB(std::string_view text)
 // Raw header bytes: UTF-8 when valid, else Windows-1252.
 std::string utf8FromRaw(std::string_view bytes)
 {
-    return isValidUtf8(bytes) ? std::string(bytes) : utf8FromCp1252(bytes);
+    return text::isValidUtf8(bytes) ? std::string(bytes) : text::utf8FromCp1252(bytes);
 }
 
 struct EncodedWord {

@@ -1,15 +1,10 @@
 #pragma once
 // The text of a header field as a reader sees it: encoded words (RFC 2047) decoded and
 // every byte read in its character set, as UTF-8.
-#include <optional>
 #include <string>
 #include <string_view>
 
 namespace carrowin::extract {
-
-// `bytes` in the character set `charset` (a MIME name: "utf-8", "ISO-8859-1", "koi8-r"...)
-// as UTF-8; none when the system does not know the set or the bytes are not valid in it.
-std::optional<std::string> utf8FromCharset(std::string_view bytes, std::string_view charset);
 
 // A field body as UTF-8: each encoded word "=?charset?B|Q?text?=" decoded into its
 // character set's text, the white space between two adjacent encoded words dropped; a

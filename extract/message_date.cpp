@@ -1,5 +1,7 @@
 #include "message_date.h"
 
+#include "ascii.h"
+
 #include <array>
 #include <algorithm>
 #include <cctype>
@@ -58,18 +60,11 @@ bool allDigits(const std::string& s, std::size_t min, std::size_t max)
 
 int number(const std::string& s) { return std::stoi(s); }
 
-std::string lowerCase(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::optional<int> monthOf(const std::string& word)
 {
     static constexpr std::array<std::string_view, 12> kMonths{"jan", "feb", "mar", "apr", "may", "jun",
                                                               "jul", "aug", "sep", "oct", "nov", "dec"};
-    const std::string w = lowerCase(word);
+    const std::string w = text::asciiLowered(word);
     for (std::size_t m = 0; m < kMonths.size(); ++m)
         if (w == kMonths[m])
             return static_cast<int>(m) + 1;
@@ -79,7 +74,7 @@ std::optional<int> monthOf(const std::string& word)
 bool isDayName(const std::string& word)
 {
     static constexpr std::array<std::string_view, 7> kDays{"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
-    const std::string w = lowerCase(word);
+    const std::string w = text::asciiLowered(word);
     for (std::string_view d : kDays)
         if (w == d)
             return true;
@@ -96,7 +91,7 @@ std::optional<int> zoneOffset(const std::string& zone)
         const int minutes = hhmm / 100 * 60 + hhmm % 100;
         return zone[0] == '-' ? -minutes : minutes;
     }
-    const std::string z = lowerCase(zone);
+    const std::string z = text::asciiLowered(zone);
     struct Named {
         std::string_view name;
         int hours;

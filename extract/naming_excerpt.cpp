@@ -1,5 +1,6 @@
 #include "naming_excerpt.h"
 
+#include "mailbox_format.h"
 #include "output_naming.h"
 
 #include <algorithm>
@@ -9,9 +10,9 @@
 namespace carrowin::extract {
 namespace {
 
-constexpr std::string_view kSubject{"Subject: "};
-constexpr std::string_view kNewsgroups{"Newsgroups: "};
-constexpr std::size_t kNewsWindow = 2046 + kNewsgroups.size(); // starting within 2047 bytes
+using text::kNewsgroupsLabel;
+using text::kSubjectLabel;
+constexpr std::size_t kNewsWindow = text::kNewsgroupsWindow - 1 + kNewsgroupsLabel.size();
 
 // Finds `word` (whose first letter it holds once only) in bytes that come piece by piece:
 // `matched` says how much of it the last piece ended with. Returns the bytes after it when
@@ -63,7 +64,7 @@ void NamingExcerpt::add(std::string_view bytes)
         lookForNewsgroups(bytes.substr(0, kNewsWindow - m_seen));
     m_seen += bytes.size();
     if (!m_found) {
-        const auto after = find(kSubject, bytes, m_matched);
+        const auto after = find(kSubjectLabel, bytes, m_matched);
         if (!after)
             return;
         m_found = true;
@@ -74,7 +75,7 @@ void NamingExcerpt::add(std::string_view bytes)
 
 void NamingExcerpt::lookForNewsgroups(std::string_view bytes)
 {
-    m_news = find(kNewsgroups, bytes, m_newsMatched).has_value();
+    m_news = find(kNewsgroupsLabel, bytes, m_newsMatched).has_value();
 }
 
 void NamingExcerpt::addToLine(std::string_view bytes)
@@ -115,7 +116,7 @@ std::string NamingExcerpt::subjectBody() const
     const std::uint64_t spaces = std::min(m_spaces, end);
     std::string content = m_content.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(
                                                   m_content.size(), end == UINT64_MAX ? UINT64_MAX : end - spaces)));
-    std::string body(kSubject);
+    std::string body(kSubjectLabel);
     body.append(static_cast<std::size_t>(std::min<std::uint64_t>(spaces, kNameCapCharacters)), ' ');
     body += content;
     if (m_cr != UINT64_MAX)

@@ -1,9 +1,13 @@
 #include "output_naming.h"
 
+#include "ascii.h"
+#include "cp1252.h"
 #include "header_fields.h"
 #include "header_text.h"
+#include "mailbox_format.h"
+#include "number_groups.h"
 #include "path_rules.h"
-#include "text.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -15,9 +19,9 @@
 namespace carrowin::extract {
 namespace {
 
-constexpr std::string_view kNewsgroups{"Newsgroups: "};
-constexpr std::string_view kSubject{"Subject: "};
-constexpr std::size_t kNewsgroupsWindow = 2047; // start offsets 0..2046
+using text::kNewsgroupsLabel;
+using text::kSubjectLabel;
+using text::trimSpaces;
 
 bool isReplacedInSubject(unsigned char c)
 {
@@ -28,10 +32,10 @@ bool isReplacedInSubject(unsigned char c)
 
 std::optional<std::string_view> subjectLine(std::string_view body)
 {
-    const auto b = body.find(kSubject);
+    const auto b = body.find(kSubjectLabel);
     if (b == std::string_view::npos)
         return std::nullopt;
-    const auto start = b + kSubject.size();
+    const auto start = b + kSubjectLabel.size();
     // A carriage return anywhere further down wins over a nearer line feed.
     auto end = body.find('\r', start);
     if (end == std::string_view::npos)
@@ -44,7 +48,7 @@ std::optional<std::string_view> subjectLine(std::string_view body)
 std::string_view withoutReplyPrefix(std::string_view name)
 {
     const std::string_view t = trimSpaces(name);
-    if (t.size() >= 3 && (t[0] == 'R' || t[0] == 'r') && (t[1] == 'E' || t[1] == 'e') && t[2] == ':')
+    if (text::equalsIgnoringAsciiCase(t.substr(0, 3), "RE:"))
         return t.substr(2); // the colon stays and becomes a space in the filter
     return name;
 }
@@ -78,23 +82,16 @@ std::string_view devicePart(std::string_view fileName)
     return part;
 }
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view upper)
-{
-    return a.size() == upper.size() && std::equal(a.begin(), a.end(), upper.begin(), [](char x, char u) {
-               return (x >= 'a' && x <= 'z' ? static_cast<char>(x - 'a' + 'A') : x) == u;
-           });
-}
-
 bool isDevice(std::string_view part)
 {
     static constexpr std::array<std::string_view, 7> kNames{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
     if (part.size() < 3 || part.size() > 7)
         return false;
     for (std::string_view device : kNames)
-        if (equalsIgnoringAsciiCase(part, device))
+        if (text::equalsIgnoringAsciiCase(part, device))
             return true;
     const std::string_view head = part.substr(0, 3);
-    if (!equalsIgnoringAsciiCase(head, "COM") && !equalsIgnoringAsciiCase(head, "LPT"))
+    if (!text::equalsIgnoringAsciiCase(head, "COM") && !text::equalsIgnoringAsciiCase(head, "LPT"))
         return false;
     // COM1 to COM9 and LPT1 to LPT9, and with a superscript one, two or three (UTF-8).
     const std::string_view number = part.substr(3);
@@ -121,12 +118,9 @@ NumberedForm numberedFormOf(std::string_view name)
     const std::string_view device = devicePart(name);
     if (isDevice(device))
         return {std::string(device), std::string(name.substr(device.size())), 0, true};
-    for (auto open = name.find('('); open != std::string_view::npos; open = name.find('(', open + 1)) {
-        const auto close = name.find(')', open);
-        if (close == std::string_view::npos)
-            break;
-        if (const auto n = countable(name.substr(open + 1, close - open - 1)))
-            return {std::string(name.substr(0, open)), std::string(name.substr(close + 1)), *n, false};
+    for (auto group = text::nextNumberGroup(name); group; group = text::nextNumberGroup(name, group->open + 1)) {
+        if (const auto n = countable(name.substr(group->open + 1, group->close - group->open - 1)))
+            return {std::string(name.substr(0, group->open)), std::string(name.substr(group->close + 1)), *n, false};
     }
     return {std::string(name), {}, 0, true};
 }
@@ -139,7 +133,7 @@ std::string fitStem(std::string_view stem, std::string_view rest, const FileName
     if (fits(stem))
         return std::string(stem);
     while (!stem.empty() && !fits(stem))
-        stem = stem.substr(0, byteLengthWithoutLastCharacter(stem));
+        stem = stem.substr(0, text::byteLengthWithoutLastCharacter(stem));
     while (!stem.empty() && stem.back() == ' ')
         stem.remove_suffix(1);
     return std::string(stem);
@@ -163,8 +157,8 @@ std::string numberedCandidate(const NumberedForm& f, std::uint64_t n, std::strin
 
 std::string_view extensionFor(std::string_view body)
 {
-    const std::string_view head = body.substr(0, kNewsgroupsWindow - 1 + kNewsgroups.size());
-    return head.find(kNewsgroups) != std::string_view::npos ? ".nws" : ".eml";
+    const std::string_view head = body.substr(0, text::kNewsgroupsWindow - 1 + kNewsgroupsLabel.size());
+    return head.find(kNewsgroupsLabel) != std::string_view::npos ? ".nws" : ".eml";
 }
 
 std::string subjectText(std::string_view body, bool removeRe)
@@ -181,7 +175,7 @@ std::string subjectText(std::string_view body, bool removeRe)
     for (char& c : filtered)
         if (isReplacedInSubject(static_cast<unsigned char>(c)))
             c = ' ';
-    return utf8FromCp1252(filtered);
+    return text::utf8FromCp1252(filtered);
 }
 
 std::string decodedSubjectText(std::string_view headerBlock, bool removeRe)
@@ -194,7 +188,7 @@ std::string decodedSubjectText(std::string_view headerBlock, bool removeRe)
     if (removeRe)
         name = withoutReplyPrefix(name);
     // Only the characters of one byte are replaced; letters of any script stay.
-    std::string filtered(name.substr(0, byteLengthOfCharacters(name, kNameCapCharacters)));
+    std::string filtered(name.substr(0, text::byteLengthOfCharacters(name, kNameCapCharacters)));
     for (char& c : filtered)
         if (static_cast<unsigned char>(c) < 0x80 && isReplacedInSubject(static_cast<unsigned char>(c)))
             c = ' ';
@@ -210,7 +204,7 @@ NumberingParts numberingPartsOf(std::string_view baseName, std::string_view exte
 std::string finishBaseName(std::string_view name)
 {
     if (name.size() > kNameCapCharacters) // no more characters than bytes
-        name = name.substr(0, byteLengthOfCharacters(name, kNameCapCharacters));
+        name = name.substr(0, text::byteLengthOfCharacters(name, kNameCapCharacters));
     std::string out = collapseSpaces(name);
     if (out.empty())
         out = kNoSubject;
@@ -268,12 +262,6 @@ std::string baseNameFor(std::string_view body, const NamingSettings& settings)
 {
     return settings.bySubject ? finishBaseName(subjectText(body, settings.removeRe))
                               : finishBaseName(settings.workingName);
-}
-
-ChosenName nameRecord(std::string_view body, const NamingSettings& settings, const TakenTest& taken,
-                      NumberingMemo& memo, const FileNameLimit& limit)
-{
-    return chooseFreeName(baseNameFor(body, settings), extensionFor(body), taken, memo, limit);
 }
 
 } // namespace carrowin::extract

@@ -89,8 +89,4 @@ NumberingParts numberingPartsOf(std::string_view baseName, std::string_view exte
 // and capped.
 std::string baseNameFor(std::string_view body, const NamingSettings& settings);
 
-// The whole naming of one record, without touching the output folder's text.
-ChosenName nameRecord(std::string_view body, const NamingSettings& settings,
-                      const TakenTest& taken, NumberingMemo& memo, const FileNameLimit& limit);
-
 } // namespace carrowin::extract

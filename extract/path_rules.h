@@ -7,9 +7,6 @@
 
 namespace carrowin::extract {
 
-// The separator the platform joins paths with. Windows also accepts "/".
-extern const char kPathSeparator;
-
 // How a file system measures the length of a file name.
 enum class NameUnit {
     Utf8Bytes,  // POSIX file systems: bytes of the UTF-8 name
@@ -26,12 +23,6 @@ extern const FileNameLimit kFileNameLimit;
 
 // The length of a UTF-8 name in the given unit.
 std::size_t nameLength(std::string_view utf8Name, NameUnit unit);
-
-bool isSeparator(char c);
-bool endsWithSeparator(std::string_view folder);
-
-// folder + separator (unless the folder already ends in one) + name.
-std::string joinPath(std::string_view folder, std::string_view name);
 
 // A printable description of the first character the platform refuses in a file name.
 // Control characters (codes 0 to 31, and 127) are refused everywhere.

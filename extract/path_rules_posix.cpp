@@ -2,13 +2,7 @@
 
 namespace carrowin::extract {
 
-const char kPathSeparator = '/';
 const FileNameLimit kFileNameLimit{255, NameUnit::Utf8Bytes};
-
-bool isSeparator(char c)
-{
-    return c == '/';
-}
 
 std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Name)
 {

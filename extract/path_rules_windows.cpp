@@ -6,13 +6,7 @@
 
 namespace carrowin::extract {
 
-const char kPathSeparator = '\\';
 const FileNameLimit kFileNameLimit{255, NameUnit::Utf16Units};
-
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
 
 std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Name)
 {
@@ -32,14 +26,14 @@ std::optional<std::string> firstRefusedFileNameCharacter(std::string_view utf8Na
 std::string fileNameKey(std::string_view utf8Name)
 {
     // File systems compare names upper-cased the same way in every locale.
-    const std::wstring w = wideFromUtf8(utf8Name);
+    const std::wstring w = text::wideFromUtf8(utf8Name);
     if (w.empty())
         return {};
     std::wstring upper(w.size(), L'\0');
     const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(), static_cast<int>(w.size()),
                                 upper.data(), static_cast<int>(upper.size()), nullptr, nullptr, 0);
     upper.resize(static_cast<std::size_t>(n));
-    return utf8FromWide(n > 0 ? upper : w);
+    return text::utf8FromWide(n > 0 ? upper : w);
 }
 
 } // namespace carrowin::extract

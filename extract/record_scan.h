@@ -1,16 +1,14 @@
 #pragma once
-// Cutting a mailbox image into message records. A record opens with the marker
-// 00 7F 00 7F; its first 16 bytes are its header and the rest, up to the next
-// marker (or the end of the image), is the message body.
+// The whole-image scan: a mailbox held in memory cut into its records. The run reads a
+// mailbox in pieces (record_stream.h); this is the plain form of the same rule, against
+// which the tests and the fuzz target check the streaming one.
+#include "mailbox_format.h"
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace carrowin::extract {
-
-inline constexpr std::string_view kRecordMarker{"\x00\x7F\x00\x7F", 4};
-inline constexpr std::uint64_t kRecordHeaderSize = 16;
-inline constexpr std::string_view kFileSignature{"JMF6"};
 
 struct RecordBounds {
     std::uint64_t marker = 0;    // offset of the record's marker
@@ -31,8 +29,5 @@ inline std::string_view bodyOf(std::string_view image, const RecordBounds& r)
 {
     return image.substr(r.bodyBegin, r.bodyEnd - r.bodyBegin);
 }
-
-// A mailbox starts with "JMF6"; a file without it that still holds records is accepted.
-bool looksLikeMailbox(std::string_view image);
 
 } // namespace carrowin::extract

@@ -1,31 +1,17 @@
 #include "record_stream.h"
 
-#include "record_scan.h"
+#include "mailbox_format.h"
 
 #include <algorithm>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace carrowin::extract {
 namespace {
 
-constexpr std::size_t kCarry = kRecordMarker.size() - 1; // a marker's start may wait for its end
-
-// The first marker wholly inside `bytes` that starts at index `from` or later.
-std::optional<std::size_t> markerIn(std::string_view bytes, std::size_t from)
-{
-    // 7F is rare in mail text while 00 fills padding: look for the marker's first 7F.
-    for (std::size_t i = from + 1; i + 2 < bytes.size(); ++i) {
-        const void* hit = std::memchr(bytes.data() + i, 0x7F, bytes.size() - 2 - i);
-        if (hit == nullptr)
-            return std::nullopt;
-        i = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
-        if (bytes[i - 1] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 0x7F)
-            return i - 1;
-    }
-    return std::nullopt;
-}
+using text::kRecordHeaderSize;
+constexpr std::size_t kCarry = text::kRecordMarker.size() - 1; // a marker's start may wait for its end
 
 } // namespace
 
@@ -46,7 +32,7 @@ void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize
         // Bytes that could begin a marker ending in the next piece are not settled yet.
         const std::uint64_t settled = atEnd ? base + held : base + held - std::min(held, kCarry);
         for (;;) {
-            const auto m = markerIn(bytes, static_cast<std::size_t>(std::max(searchFrom, base) - base));
+            const auto m = text::findRecordMarker(bytes, static_cast<std::size_t>(std::max(searchFrom, base) - base));
             const std::uint64_t until = m ? base + *m : settled;
             if (inRecord && until > emitted) {
                 sink.bodyBytes(bytes.substr(static_cast<std::size_t>(emitted - base), static_cast<std::size_t>(until - emitted)));

@@ -5,9 +5,12 @@
 #include "naming_excerpt.h"
 #include "record_scan.h"
 #include "record_stream.h"
-#include "text.h"
+#include "ascii.h"
+#include "utf8.h"
 #include "wine_registry.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -16,15 +19,9 @@ namespace carrowin::fuzz {
 namespace {
 
 using namespace extract;
-
-std::string asciiUpper(std::string_view name)
-{
-    std::string upper(name);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
+using text::isValidUtf8;
+using text::kRecordHeaderSize;
+using text::kRecordMarker;
 
 // The scan moves forward, keeps every body inside the image, and its records cover the
 // image from the first marker to the end exactly once.
@@ -114,7 +111,7 @@ public:
             ++tests;
             return isReservedDeviceName(n) || m_names.contains(key(n));
         };
-        const ChosenName c = nameRecord(body, settings, taken, m_memo, m_limit);
+        const ChosenName c = chooseFreeName(baseNameFor(body, settings), extensionFor(body), taken, m_memo, m_limit);
         if (const std::string why = checkName(c.fileName, settings.bySubject); !why.empty())
             return why + ": \"" + c.fileName + "\"";
         // Every candidate but the last was taken: by an entry of the folder or, once, as a device.
@@ -128,7 +125,13 @@ public:
     }
 
 private:
-    static std::string fold(std::string_view name) { return asciiUpper(name); }
+    static std::string fold(std::string_view name)
+    {
+        std::string upper(name);
+        for (char& c : upper)
+            c = text::asciiUpper(c);
+        return upper;
+    }
     std::string key(std::string_view name) const { return m_limit.unit == NameUnit::Utf16Units ? fold(name) : std::string(name); }
 
     std::string checkName(const std::string& file, bool bySubject) const
@@ -195,6 +198,15 @@ std::string checkRegistryReader(std::string_view input)
     if (!isValidUtf8(locate::unescapeRegistryString(input)))
         return "an unescaped string that is not UTF-8";
     return {};
+}
+
+int abortIfBroken(const std::string& why)
+{
+    if (!why.empty()) {
+        std::fprintf(stderr, "broken: %s\n", why.c_str());
+        std::abort();
+    }
+    return 0;
 }
 
 } // namespace carrowin::fuzz

@@ -15,4 +15,8 @@ std::string checkRecordNaming(std::string_view input);
 // The input is a Wine registry file.
 std::string checkRegistryReader(std::string_view input);
 
+// What a fuzz target does with a check's answer: a broken invariant is said, and ends
+// the program so that libFuzzer keeps the input.
+int abortIfBroken(const std::string& why);
+
 } // namespace carrowin::fuzz

@@ -2,15 +2,8 @@
 #include "checks.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string why = carrowin::fuzz::checkRecordNaming({reinterpret_cast<const char*>(data), size});
-    if (!why.empty()) {
-        std::fprintf(stderr, "broken: %s\n", why.c_str());
-        std::abort();
-    }
-    return 0;
+    return carrowin::fuzz::abortIfBroken(carrowin::fuzz::checkRecordNaming({reinterpret_cast<const char*>(data), size}));
 }

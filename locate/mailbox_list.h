@@ -1,6 +1,5 @@
 #pragma once
 // The mailbox files of an input folder, as the window lists them.
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,10 +15,7 @@ std::vector<std::string> listMailboxes(std::string_view folderText);
 // ignored). Empty text names nothing.
 bool entryExists(std::string_view folderText);
 
-// The index of the first name equal to "Inbox.mbx" ignoring case, if any.
-std::optional<std::size_t> inboxIndex(const std::vector<std::string>& names);
-
-// Alphabetical order ignoring the case of ASCII letters; ties broken by the exact bytes.
-bool lessIgnoringCase(std::string_view a, std::string_view b);
+// Whether the name is "Inbox.mbx" in any case: the mailbox proposed first.
+bool isInboxName(std::string_view name);
 
 } // namespace carrowin::locate

@@ -1,8 +1,8 @@
 #include "store_root.h"
 
+#include "ascii.h"
 #include "wine_registry.h"
 
-#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -19,16 +19,16 @@ constexpr off_t kMaxRegistryFileSize = off_t{64} << 20; // Wine's own stay far b
 // "C:\OE\" becomes <drive link resolved>/OE/; a path without a drive stays as it is.
 std::string unixPathOf(const std::string& winePrefix, const std::string& windowsPath)
 {
-    const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':'
-                          && std::isalpha(static_cast<unsigned char>(windowsPath[0]));
+    const char drive = text::asciiLower(windowsPath.empty() ? '\0' : windowsPath[0]);
+    const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':' && drive >= 'a' && drive <= 'z';
     if (!hasDrive)
         return windowsPath;
     std::string link = "x:";
-    link[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(windowsPath[0])));
+    link[0] = drive;
     std::error_code ec;
-    auto drive = std::filesystem::path(winePrefix) / "dosdevices" / link;
-    const auto resolved = std::filesystem::canonical(drive, ec);
-    std::string path = ec ? drive.string() : resolved.string();
+    const auto linked = std::filesystem::path(winePrefix) / "dosdevices" / link;
+    const auto resolved = std::filesystem::canonical(linked, ec);
+    std::string path = ec ? linked.string() : resolved.string();
     for (char c : windowsPath.substr(2))
         path += (c == '\\') ? '/' : c;
     return path;

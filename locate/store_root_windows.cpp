@@ -68,7 +68,7 @@ StoreRootLookup findStoreRoot(const std::string&)
         return {static_cast<int>(opened), {}};
     const std::wstring root = storeRootValue(key);
     RegCloseKey(key);
-    return {0, extract::utf8FromWide(root) + "\\mail\\"};
+    return {0, text::utf8FromWide(root) + "\\mail\\"};
 }
 
 } // namespace carrowin::locate

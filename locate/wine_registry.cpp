@@ -1,6 +1,9 @@
 #include "wine_registry.h"
 
-#include "text.h"
+#include "ascii.h"
+#include "cp1252.h"
+#include "utf16.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,60 +12,18 @@
 namespace carrowin::locate {
 namespace {
 
-// UTF-16 units to UTF-8; a lone surrogate becomes U+FFFD.
-std::string utf8FromUtf16(const std::vector<char16_t>& units)
-{
-    std::string out;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const char32_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            extract::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            extract::appendUtf8(out, 0xFFFD);
-        } else {
-            extract::appendUtf8(out, u);
-        }
-    }
-    return out;
-}
-
-// One character of UTF-8 text at text[i] to UTF-16 units; a byte that starts no valid
+// One character of UTF-8 text at utf8[i] to UTF-16 units; a byte that starts no valid
 // sequence is taken as it stands.
-void appendUtf16(std::vector<char16_t>& units, std::string_view text, std::size_t& i)
+void appendUtf16(std::u16string& units, std::string_view utf8, std::size_t& i)
 {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    char32_t cp = lead & (0xFF >> (len + 1));
-    bool valid = len > 1 && i + len <= text.size();
-    for (std::size_t k = 1; valid && k < len; ++k) {
-        const auto c = static_cast<unsigned char>(text[i + k]);
-        valid = (c & 0xC0) == 0x80;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    if (!valid) {
-        cp = lead;
+    const text::Utf8Character c = text::decodeUtf8(utf8, i);
+    if (c.length == 0) {
+        units.push_back(static_cast<unsigned char>(utf8[i]));
         i += 1;
-    } else {
-        i += len;
+        return;
     }
-    if (cp >= 0x10000) {
-        units.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-        units.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-    } else {
-        units.push_back(static_cast<char16_t>(cp));
-    }
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    text::appendUtf16(units, c.codePoint);
+    i += c.length;
 }
 
 char16_t simpleEscape(char c)
@@ -78,14 +39,6 @@ char16_t simpleEscape(char c)
     case 'v': return 11;
     default: return static_cast<unsigned char>(c);
     }
-}
-
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-           && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upper(x) == upper(y); });
 }
 
 // The quoted string starting at text[i] == '"'; i ends just past the closing quote.
@@ -104,7 +57,7 @@ std::vector<unsigned char> hexBytes(std::string_view data)
     std::vector<unsigned char> bytes;
     int hi = -1;
     for (char c : data) {
-        const int d = hexDigit(c);
+        const int d = text::hexValue(c);
         if (d < 0)
             continue;
         if (hi < 0) {
@@ -119,7 +72,7 @@ std::vector<unsigned char> hexBytes(std::string_view data)
 
 std::string cp1252Text(const std::vector<unsigned char>& bytes)
 {
-    return extract::utf8FromCp1252(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return text::utf8FromCp1252(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // The value's data (what follows "=") as text.
@@ -147,10 +100,10 @@ std::string dataText(std::string_view data)
         const std::string_view type = data.substr(0, colon);
         const auto bytes = hexBytes(data.substr(colon == std::string_view::npos ? data.size() : colon + 1));
         if (type == "hex(1)" || type == "hex(2)" || type == "hex(7)") {
-            std::vector<char16_t> units;
+            std::u16string units;
             for (std::size_t k = 0; k + 1 < bytes.size(); k += 2)
                 units.push_back(static_cast<char16_t>(bytes[k] | (bytes[k + 1] << 8)));
-            return utf8FromUtf16(units);
+            return text::utf8FromUtf16(units);
         }
         return cp1252Text(bytes);
     }
@@ -200,7 +153,7 @@ void forEachLogicalLine(std::string_view text, Visit&& visit)
 
 std::string unescapeRegistryString(std::string_view s)
 {
-    std::vector<char16_t> units;
+    std::u16string units;
     for (std::size_t i = 0; i < s.size();) {
         if (s[i] != '\\' || i + 1 >= s.size()) {
             appendUtf16(units, s, i);
@@ -211,8 +164,8 @@ std::string unescapeRegistryString(std::string_view s)
         if (c == 'x') {
             unsigned v = 0;
             int digits = 0;
-            for (; digits < 4 && i < s.size() && hexDigit(s[i]) >= 0; ++digits, ++i)
-                v = v * 16 + static_cast<unsigned>(hexDigit(s[i]));
+            for (; digits < 4 && i < s.size() && text::hexValue(s[i]) >= 0; ++digits, ++i)
+                v = v * 16 + static_cast<unsigned>(text::hexValue(s[i]));
             units.push_back(digits ? static_cast<char16_t>(v) : u'x');
         } else if (c >= '0' && c <= '7') {
             unsigned v = static_cast<unsigned>(c - '0');
@@ -223,7 +176,7 @@ std::string unescapeRegistryString(std::string_view s)
             units.push_back(simpleEscape(c));
         }
     }
-    return utf8FromUtf16(units);
+    return text::utf8FromUtf16(units);
 }
 
 RegistryValue readRegistryValue(std::string_view fileText, std::string_view key, std::string_view name)
@@ -233,7 +186,7 @@ RegistryValue readRegistryValue(std::string_view fileText, std::string_view key,
     forEachLogicalLine(fileText, [&](std::string_view line) {
         if (line.starts_with('[')) {
             const auto close = line.rfind(']');
-            inKey = close != std::string_view::npos && equalsIgnoringCase(unescapeRegistryString(line.substr(1, close - 1)), key);
+            inKey = close != std::string_view::npos && text::equalsIgnoringAsciiCase(unescapeRegistryString(line.substr(1, close - 1)), key);
             result.keyFound = result.keyFound || inKey;
             return true;
         }
@@ -241,7 +194,7 @@ RegistryValue readRegistryValue(std::string_view fileText, std::string_view key,
             return true;
         std::size_t i = 0;
         const std::string valueName = quotedString(line, i);
-        if (i >= line.size() || line[i] != '=' || !equalsIgnoringCase(valueName, name))
+        if (i >= line.size() || line[i] != '=' || !text::equalsIgnoringAsciiCase(valueName, name))
             return true;
         result.valueFound = true;
         result.text = dataText(line.substr(i + 1));

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the Linux build; the same under
-# the address and undefined-behaviour sanitizers; the tests that only bite for a normal
-# user once more as one (when run as root); the Windows build under Wine.
-# `test.sh linux|asan|user|windows` runs one of them.
+# the address and undefined-behaviour sanitizers; the engine's and carrowin-cli's under
+# the thread sanitizer; the tests that only bite for a normal user once more as one (when
+# run as root); the Windows build under Wine.
+# `test.sh linux|asan|tsan|user|windows` runs one of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 leg=${1:-all}
@@ -17,6 +18,10 @@ fi
 if runs asan; then
   bash scripts/setup.sh asan
   ctest --preset asan -j"$(nproc)"
+fi
+if runs tsan; then
+  bash scripts/setup.sh tsan
+  ctest --preset tsan -j"$(nproc)"
 fi
 if runs user && [ "$(id -u)" -eq 0 ]; then
   bash scripts/test-as-user.sh build/dev

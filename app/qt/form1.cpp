@@ -1,6 +1,5 @@
 #include "form1.h"
 
-#include "carrowin_version.h"
 #include "message_boxes.h"
 #include "sorted_combo.h"
 #include "three_state_check_box.h"
@@ -47,7 +46,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>(
 {
     installFontSubstitutes();
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Carrowin -- For OE4 messages--ver. " CARROWIN_VERSION_SHORT));
+    setWindowTitle(QString::fromUtf8(carrowin::app::kForm1Caption));
+    for (std::size_t i = 0; i < carrowin::app::kControlCount; ++i)
+        m_widgets[i] = findChild<QWidget*>(QString::fromLatin1(carrowin::app::nameOf(static_cast<Control>(i))));
     applyDescriptionFonts();
     registerResources();
     QIcon icon; // the picture of app/icons, as the desktop shows it
@@ -120,20 +121,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 
 QWidget* Form1::widget(Control c) const
 {
-    switch (c) {
-    case Control::inpth1: return ui->inpth1;
-    case Control::infil1: return ui->infil1;
-    case Control::outpth1: return ui->outpth1;
-    case Control::fpref1: return ui->fpref1;
-    case Control::sopt1: return ui->sopt1;
-    case Control::sopt2: return ui->sopt2;
-    case Control::Check1: return ui->Check1;
-    case Control::cmdx1: return ui->cmdx1;
-    case Control::Command1: return ui->Command1;
-    case Control::Label1: return ui->Label1;
-    case Control::prog1: return ui->prog1;
-    }
-    return nullptr;
+    return m_widgets[static_cast<std::size_t>(c)];
 }
 
 std::string Form1::text(Control c) const

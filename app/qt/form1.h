@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <memory>
 
 namespace Ui {
@@ -52,5 +53,6 @@ private:
     void connectHandlers();
 
     std::unique_ptr<Ui::Form1> ui;
+    std::array<QWidget*, carrowin::app::kControlCount> m_widgets{}; // by Control, found by name
     carrowin::app::Form1Handlers m_handlers;
 };

@@ -1,6 +1,6 @@
 #include "sorted_combo.h"
 
-#include "mailbox_list.h"
+#include "ascii.h"
 
 #include <QComboBox>
 
@@ -17,8 +17,9 @@ void addSortedEntries(QComboBox* box, const QStringList& entries)
         all.emplace_back(box->itemText(i).toStdString(), box->itemText(i));
     for (const QString& entry : entries)
         all.emplace_back(entry.toStdString(), entry);
+    // The order in which listMailboxes gives them.
     std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) {
-        return carrowin::locate::lessIgnoringCase(a.first, b.first);
+        return carrowin::text::lessIgnoringAsciiCase(a.first, b.first);
     });
     QStringList sorted;
     sorted.reserve(static_cast<qsizetype>(all.size()));

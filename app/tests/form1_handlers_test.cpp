@@ -2,7 +2,7 @@
 // in memory.
 #include "form1_handlers.h"
 #include "module1.h"
-#include "path_rules.h"
+#include "paths.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -110,7 +110,7 @@ protected:
     fs::path out() const { return dir / "out"; }
     std::string mailFolder() const
     {
-        const char sep = carrowin::extract::kPathSeparator;
+        const char sep = carrowin::text::kPathSeparator;
         return t::utf8(dir / "store") + sep + "mail" + sep;
     }
     void mailbox(const std::string& name, const std::vector<std::string>& messages)
@@ -229,7 +229,7 @@ TEST_F(Window, RunWritesEveryMessageAndEndsIdleAfterItsMessage)
     EXPECT_EQ(view.boxes[0].text, "Extraction Complete");
     EXPECT_EQ(view.boxes[0].kind, MessageKind::Plain);
     expectIdle();
-    EXPECT_EQ(view.text(Control::outpth1), t::utf8(out()) + carrowin::extract::kPathSeparator);
+    EXPECT_EQ(view.text(Control::outpth1), t::utf8(out()) + carrowin::text::kPathSeparator);
     EXPECT_EQ(t::readFile(out() / "Lunch.eml"), t::padded(t::mail("Re: Lunch")));
     EXPECT_EQ(t::readFile(out() / "Lunch(1).eml"), t::padded(t::mail("Lunch")));
     EXPECT_TRUE(fs::exists(out() / "News.nws"));

@@ -1,6 +1,6 @@
 #include "form1_win32.h"
 
-#include "carrowin_version.h"
+#include "form1_layout.h"
 #include "windows_text.h"
 
 #include <commctrl.h>
@@ -11,99 +11,62 @@ namespace carrowin::win32 {
 namespace {
 
 using app::Control;
-using extract::utf8FromWide;
-using extract::wideFromUtf8;
+using text::utf8FromWide;
+using text::wideFromUtf8;
 
 constexpr wchar_t kClassName[] = L"CarrowinForm1";
-constexpr wchar_t kCaption[] = L"Carrowin -- For OE4 messages--ver. " CARROWIN_VERSION_SHORT;
-constexpr int kClientWidth = 6075; // twips
-constexpr int kClientHeight = 6435;
 constexpr int kFirstId = 100; // a control's id is kFirstId + its place in the tab order
-constexpr COLORREF kNoColour = CLR_INVALID;
 
-enum Font { Small, Window, Heading }; // 8.25, 9.75 and 12 pt
-constexpr std::array<int, 3> kFontHundredthsOfPoints{825, 975, 1200};
+const wchar_t* classOf(Kind kind)
+{
+    switch (kind) {
+    case Kind::Label:
+    case Kind::Heading: return WC_STATICW;
+    case Kind::Edit: return WC_EDITW;
+    case Kind::Combo:
+    case Kind::SortedCombo: return WC_COMBOBOXW;
+    case Kind::Frame:
+    case Kind::Option:
+    case Kind::Check:
+    case Kind::Button: break;
+    }
+    return WC_BUTTONW;
+}
 
-constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
-constexpr DWORD kHeading = WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOPREFIX;
-constexpr DWORD kEdit = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
-constexpr DWORD kCombo = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL;
-constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON;
+// `first`: the first of the controls, in tab order, that Tab and the arrow keys move
+// between as one group (the option buttons).
+DWORD styleOf(const ControlLayout& c, bool first)
+{
+    constexpr DWORD kFocusable = WS_TABSTOP | WS_GROUP;
+    DWORD style = WS_CHILD;
+    switch (c.kind) {
+    case Kind::Label: style |= SS_LEFT | SS_NOPREFIX; break;
+    case Kind::Heading: style |= SS_CENTER | SS_NOPREFIX; break;
+    case Kind::Frame: style |= BS_GROUPBOX; break;
+    // The first option of a group begins it; Tab stops at the selected one (setValue).
+    case Kind::Option: style |= BS_AUTORADIOBUTTON | (first ? WS_GROUP : 0); break;
+    case Kind::Check: style |= kFocusable | BS_3STATE; break;
+    case Kind::Edit: style |= kFocusable | ES_AUTOHSCROLL; break;
+    case Kind::Combo: style |= kFocusable | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL; break;
+    case Kind::SortedCombo: style |= kFocusable | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_SORT; break;
+    case Kind::Button: style |= kFocusable | BS_PUSHBUTTON; break;
+    }
+    return style | (c.hidden ? 0 : WS_VISIBLE) | (c.disabled ? WS_DISABLED : 0);
+}
 
-// The controls in the order of the tab positions (0 to 18), which is also the order in
-// which they are created. Places are twips in the client area; the four controls of the
-// frame "Save" are given with the frame's own place (1044, 432) added.
-struct Layout {
-    const wchar_t* name;
-    const wchar_t* cls;
-    DWORD style;
-    DWORD exStyle;
-    const wchar_t* text;
-    int left, top, width, height;
-    Font font;
-    COLORREF colour;
-    const wchar_t* tip;
-};
+bool isCombo(const ControlLayout& c)
+{
+    return c.kind == Kind::Combo || c.kind == Kind::SortedCombo;
+}
 
-const std::array<Layout, 19> kControls{{
-    {L"prog1", WC_STATICW, kHeading & ~WS_VISIBLE, 0, L"", 756, 5652, 1848, 408, Heading, RGB(0, 0, 255), nullptr},
-    {L"Label2", WC_STATICW, kHeading, 0, L"Action", 468, 36, 804, 372, Heading, RGB(255, 0, 0), nullptr},
-    {L"Frame2", WC_BUTTONW, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, L"Save", 1044, 432, 3792, 1416, Window, kNoColour,
-     nullptr},
-    {L"sopt1", WC_BUTTONW, WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 0, L"By Subject", 1044 + 180, 432 + 324,
-     3036, 336, Window, kNoColour, L"Select to name Output files by message Subject"},
-    {L"sopt2", WC_BUTTONW, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, L"By Prefix", 1044 + 180,
-     432 + 720, 3360, 264, Window, kNoColour, L"Select to name files by Prefix below"},
-    {L"fpref1", WC_EDITW, kEdit | WS_DISABLED, WS_EX_CLIENTEDGE, L"File", 1044 + 612, 432 + 1008, 3072, 324, Window,
-     kNoColour, L"Type in value to use for File Prefix"},
-    {L"Label3", WC_STATICW, kHeading, 0, L"Input", 468, 1908, 804, 372, Heading, RGB(0, 0, 255), nullptr},
-    {L"Label4", WC_STATICW, kLabel, 0, L"Path:", 72, 2304, 696, 264, Window, kNoColour, nullptr},
-    {L"inpth1", WC_COMBOBOXW, kCombo, 0, L"", 324, 2628, 5664, 288, Small, kNoColour, L"Set Directory Path to DBX files"},
-    {L"infil1", WC_COMBOBOXW, kCombo | CBS_SORT, 0, L"", 324, 3348, 5664, 288, Small, kNoColour,
-     L"Select DBX file to Extract"},
-    {L"outpth1", WC_EDITW, kEdit, WS_EX_CLIENTEDGE, L"", 324, 4464, 5664, 288, Small, kNoColour,
-     L"Type or Paste in Path for Output files or use current"},
-    {L"cmdx1", WC_BUTTONW, kButton, 0, L"&Extract", 3996, 5040, 1596, 480, Window, kNoColour,
-     L"Click to begin file extraction!"},
-    {L"Label5", WC_STATICW, kLabel, 0, L"Select, Paste, or Type in values", 1920, 2340, 2400, 225, Small, kNoColour,
-     nullptr},
-    {L"Label6", WC_STATICW, kLabel, 0, L"File:", 108, 3024, 696, 264, Window, kNoColour, nullptr},
-    {L"Label7", WC_STATICW, kHeading, 0, L"Output", 468, 3780, 804, 372, Heading, RGB(0, 128, 0), nullptr},
-    {L"Label8", WC_STATICW, kLabel, 0, L"Path:", 72, 4140, 696, 264, Window, kNoColour, nullptr},
-    {L"Command1", WC_BUTTONW, kButton, 0, L"&Cancel", 3996, 5652, 1596, 480, Window, kNoColour, nullptr},
-    {L"Label1", WC_STATICW, kLabel, 0, L"Progress:", 288, 5148, 1560, 300, Window, kNoColour, nullptr},
-    {L"Check1", WC_BUTTONW, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_3STATE, 0, L"Remove Re:", 1044 + 1800,
-     432 + 360, 1695, 255, Window, kNoColour, L"Select to remove Re from replies to same Subject"},
-}};
-
-// The six rules: 3 pixels high, centred on their y.
-struct Rule {
-    int fromX, toX, y;
-    COLORREF colour;
-};
-constexpr std::array<Rule, 6> kRules{{{36, 396, 216, RGB(255, 0, 0)},
-                                      {1332, 5976, 216, RGB(255, 0, 0)},
-                                      {36, 396, 2088, RGB(0, 0, 255)},
-                                      {1332, 5976, 2088, RGB(0, 0, 255)},
-                                      {36, 396, 3960, RGB(0, 128, 0)},
-                                      {1332, 5976, 3960, RGB(0, 128, 0)}}};
+COLORREF colourOf(std::uint32_t rgb)
+{
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
 
 int indexOf(Control c)
 {
-    switch (c) {
-    case Control::prog1: return 0;
-    case Control::sopt1: return 3;
-    case Control::sopt2: return 4;
-    case Control::fpref1: return 5;
-    case Control::inpth1: return 8;
-    case Control::infil1: return 9;
-    case Control::outpth1: return 10;
-    case Control::cmdx1: return 11;
-    case Control::Command1: return 16;
-    case Control::Label1: return 17;
-    case Control::Check1: return 18;
-    }
-    return 0;
+    return placeOf(app::nameOf(c));
 }
 
 int idOf(Control c)
@@ -188,7 +151,7 @@ Form1::Form1(HINSTANCE instance) : m_instance(instance), m_handlers(*this)
 
     // A fixed border and the close button only: neither resizing nor minimising.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-    m_hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, kCaption, style, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+    m_hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, wideFromUtf8(app::kForm1Caption).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
                              nullptr, nullptr, instance, this);
     s_window = m_hwnd;
     createControls();
@@ -205,10 +168,8 @@ Form1::~Form1()
 
 HWND Form1::control(std::wstring_view name) const
 {
-    for (std::size_t i = 0; i < kControls.size(); ++i)
-        if (name == kControls[i].name)
-            return m_controls[i];
-    return nullptr;
+    const int place = placeOf(text::utf8FromWide(name).c_str());
+    return place < 0 ? nullptr : m_controls[static_cast<std::size_t>(place)];
 }
 
 HWND Form1::handleOf(Control c) const
@@ -218,13 +179,16 @@ HWND Form1::handleOf(Control c) const
 
 void Form1::createControls()
 {
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const Layout& s = kControls[i];
-        const HWND h = CreateWindowExW(s.exStyle, s.cls, s.text, s.style, 0, 0, 10, 10, m_hwnd,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), m_instance, nullptr);
+    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+        const ControlLayout& c = kForm1Controls[i];
+        const DWORD exStyle = c.kind == Kind::Edit ? WS_EX_CLIENTEDGE : 0;
+        const bool first = i == 0 || kForm1Controls[i - 1].kind != c.kind;
+        const HWND h = CreateWindowExW(exStyle, classOf(c.kind), wideFromUtf8(c.text).c_str(), styleOf(c, first), 0, 0, 10, 10,
+                                       m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), m_instance,
+                                       nullptr);
         m_controls.push_back(h);
     }
-    SendMessageW(handleOf(Control::sopt2), BM_SETCHECK, BST_CHECKED, 0); // the creation state: "By Prefix"
+    setValue(Control::sopt2, -1); // the creation state: "By Prefix"
     // The frame lies beneath what it holds and never paints over it. It takes no focus,
     // so its place in the z-order leaves the tab order alone.
     const HWND frame = control(L"Frame2");
@@ -240,14 +204,15 @@ void Form1::createControls()
 
     m_tooltips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
                                  0, m_hwnd, nullptr, m_instance, nullptr);
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        if (kControls[i].tip == nullptr)
+    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+        if (kForm1Controls[i].tip == nullptr)
             continue;
-        addTooltip(m_controls[i], kControls[i].tip);
+        const std::wstring tip = wideFromUtf8(kForm1Controls[i].tip);
+        addTooltip(m_controls[i], tip.c_str());
         COMBOBOXINFO combo{};
         combo.cbSize = sizeof combo;
-        if (kControls[i].cls == std::wstring_view(WC_COMBOBOXW) && GetComboBoxInfo(m_controls[i], &combo))
-            addTooltip(combo.hwndItem, kControls[i].tip); // the mouse rests on the edit field
+        if (isCombo(kForm1Controls[i]) && GetComboBoxInfo(m_controls[i], &combo))
+            addTooltip(combo.hwndItem, tip.c_str()); // the mouse rests on the edit field
     }
 }
 
@@ -273,12 +238,12 @@ void Form1::layout(UINT dpi)
         m_fonts.push_back(CreateFontW(-MulDiv(hundredths, static_cast<int>(dpi), 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
                                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                       VARIABLE_PITCH | FF_SWISS, L"MS Sans Serif"));
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const Layout& s = kControls[i];
+    for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
+        const ControlLayout& s = kForm1Controls[i];
         const HWND h = m_controls[i];
-        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts[s.font]), FALSE);
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts[static_cast<std::size_t>(s.font)]), FALSE);
         const int height = px(s.height, dpi);
-        const bool combo = s.cls == std::wstring_view(WC_COMBOBOXW);
+        const bool combo = isCombo(s);
         // A combo box's height counts its drop-down list too.
         MoveWindow(h, px(s.left, dpi), px(s.top, dpi), px(s.width, dpi), combo ? height * 10 : height, FALSE);
         if (combo)
@@ -294,11 +259,11 @@ void Form1::layout(UINT dpi)
 
 void Form1::paintRules(HDC dc) const
 {
-    for (const Rule& r : kRules) {
+    for (const RuleLayout& r : kForm1Rules) {
         const int y = px(r.y, m_dpi);
         const int thickness = MulDiv(3, static_cast<int>(m_dpi), 96);
         const RECT rect{px(r.fromX, m_dpi), y - thickness / 2, px(r.toX, m_dpi), y - thickness / 2 + thickness};
-        const HBRUSH brush = CreateSolidBrush(r.colour);
+        const HBRUSH brush = CreateSolidBrush(colourOf(r.colour));
         FillRect(dc, &rect, brush);
         DeleteObject(brush);
     }
@@ -354,9 +319,9 @@ LRESULT Form1::handle(UINT msg, WPARAM wp, LPARAM lp)
     case WM_CTLCOLORSTATIC: {
         const auto dc = reinterpret_cast<HDC>(wp);
         const auto h = reinterpret_cast<HWND>(lp);
-        for (std::size_t i = 0; i < kControls.size(); ++i)
-            if (m_controls[i] == h && kControls[i].colour != kNoColour)
-                SetTextColor(dc, kControls[i].colour);
+        for (std::size_t i = 0; i < kForm1Controls.size(); ++i)
+            if (m_controls[i] == h && kForm1Controls[i].colour != kNoColour)
+                SetTextColor(dc, colourOf(kForm1Controls[i].colour));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }

@@ -1,9 +1,12 @@
 // carrowin-cli over whole archives: folders, the mail store, standard input, dry runs
 // and runs again into the same folder.
 #include "archive.h"
+#include "paths.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace t = carrowin::testing;
 namespace fs = std::filesystem;
@@ -12,6 +15,13 @@ using t::Outcome;
 namespace {
 
 const fs::path kCli = t::programFolder() / t::pathOf(CARROWIN_CLI_PATH);
+
+// The summary joins a folder and a name with the platform's separator.
+std::string native(std::string text)
+{
+    std::replace(text.begin(), text.end(), '/', carrowin::text::kPathSeparator);
+    return text;
+}
 
 class Archive : public ::testing::Test {
 protected:
@@ -52,9 +62,9 @@ TEST_F(Archive, AFolderSplitsEachMailboxIntoAFolderOfItsOwn)
     const Outcome r = cli({"-o", "out", "store", "empty"});
     EXPECT_EQ(r.status, 1) << "a folder without mailboxes is a failure";
     EXPECT_NE(r.err.find("\"empty\" holds no mailbox"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "store/Inbox.mbx: 2 messages written to out/Inbox(1)\n"
-                     "store/Sent Items.MBX: 1 message written to out/Sent Items\n"
-                     "2 mailboxes, 3 messages written to out\n");
+    EXPECT_EQ(r.out, native("store/Inbox.mbx: 2 messages written to out/Inbox(1)\n"
+                            "store/Sent Items.MBX: 1 message written to out/Sent Items\n"
+                            "2 mailboxes, 3 messages written to out\n"));
     EXPECT_TRUE(fs::exists(dir / "out/Inbox(1)/Plans.eml"));
     EXPECT_TRUE(fs::exists(dir / "out/Sent Items/Lunch.eml"));
     EXPECT_EQ(t::readFile(dir / "out/Inbox"), "a file of that name is never merged into");
@@ -109,10 +119,10 @@ TEST_F(Archive, RunAgainWithSkipExistingWritesNothingNew)
     t::writeFile(dir / "backup2/Inbox.mbx", t::mailbox({t::mail("Lunch"), t::mail("Plans"), t::mail("Later")}));
     const Outcome r = cli({"--skip-existing", "-o", "out", "store", "backup2"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "store/Inbox.mbx: 0 messages written to out/Inbox; 2 already there\n"
-                     "store/Sent Items.MBX: 0 messages written to out/Sent Items; 1 already there\n"
-                     "backup2/Inbox.mbx: 1 message written to out/Inbox; 2 already there\n"
-                     "3 mailboxes, 1 message written to out; 5 already there\n");
+    EXPECT_EQ(r.out, native("store/Inbox.mbx: 0 messages written to out/Inbox; 2 already there\n"
+                            "store/Sent Items.MBX: 0 messages written to out/Sent Items; 1 already there\n"
+                            "backup2/Inbox.mbx: 1 message written to out/Inbox; 2 already there\n"
+                            "3 mailboxes, 1 message written to out; 5 already there\n"));
     EXPECT_EQ(t::entriesOf(dir / "out/Inbox"), (std::vector<std::string>{"Later.eml", "Lunch.eml", "Plans.eml"}));
 }
 

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -21,48 +22,15 @@ namespace {
 
 const fs::path kCli = t::programFolder() / CARROWIN_CLI_PATH;
 
-struct Spawn {
-    int stdoutFd = -1;        // where standard output goes (a file in the logs otherwise)
-    rlim_t fileSizeLimit = 0; // 0 for none
-};
-
-// Starts carrowin-cli in `cwd`; standard error goes to `errPath`.
-pid_t spawnCli(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& errPath, Spawn how = {})
+// Starts carrowin-cli in `cwd`.
+std::unique_ptr<t::ChildProcess> startCli(const std::vector<std::string>& args, const fs::path& cwd,
+                                          const t::ChildSetup& setup = {})
 {
-    std::vector<std::string> all{kCli.string()};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(cwd.c_str()) != 0)
-            ::_exit(126);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(err, 2);
-        ::dup2(how.stdoutFd >= 0 ? how.stdoutFd : err, 1);
-        if (how.fileSizeLimit != 0) {
-            const rlimit limit{how.fileSizeLimit, how.fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-// The exit status; a death by a signal as kKilledBy and the signal's number, so that an
-// exit with 143 after a SIGTERM is told apart from being killed by it.
-constexpr int kKilledBy = 1000;
-
-int statusOf(int st)
-{
-    return WIFEXITED(st) ? WEXITSTATUS(st) : kKilledBy + WTERMSIG(st);
+    return std::make_unique<t::ChildProcess>(kCli, args, cwd, setup);
 }
 
 // Whether the process still catches the signal (a handler that resets itself has run).
-bool catches(pid_t pid, int signal)
+bool catches(std::uint32_t pid, int signal)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
@@ -71,22 +39,8 @@ bool catches(pid_t pid, int signal)
     return false;
 }
 
-// Whether the process has not ended yet (it is not reaped by asking).
-bool running(pid_t pid)
-{
-    siginfo_t info{};
-    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
-}
-
-int waitFor(pid_t pid)
-{
-    int st = 0;
-    ::waitpid(pid, &st, 0);
-    return statusOf(st);
-}
-
 // How many bytes the process has written so far.
-std::uint64_t bytesWritten(pid_t pid)
+std::uint64_t bytesWritten(std::uint32_t pid)
 {
     std::ifstream io("/proc/" + std::to_string(pid) + "/io");
     std::string key;
@@ -135,34 +89,33 @@ protected:
     // fewer than `before`. The process is stopped while it is measured and signalled, so
     // the signal lands where it was measured; on a loaded machine it may have run past
     // `before` meanwhile, and the run is made again (ten times at most).
-    int runAndSignal(int signal, std::uint64_t after, std::uint64_t before, int times = 1)
+    t::Outcome runAndSignal(int signal, std::uint64_t after, std::uint64_t before, int times = 1)
     {
         for (int attempt = 0; attempt < 10; ++attempt) {
-            const pid_t pid = spawnCli({"-q", "-o", "out", "m.mbx"}, dir.path(), dir / "err");
-            while (bytesWritten(pid) < after && running(pid))
+            auto cli = startCli({"-q", "-o", "out", "m.mbx"}, dir.path());
+            const auto pid = static_cast<pid_t>(cli->id());
+            while (bytesWritten(cli->id()) < after && cli->running())
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             ::kill(pid, SIGSTOP);
             siginfo_t info{};
             ::waitid(P_PID, static_cast<id_t>(pid), &info, WSTOPPED | WEXITED | WNOWAIT);
-            if (info.si_code == CLD_STOPPED && bytesWritten(pid) < before) {
+            if (info.si_code == CLD_STOPPED && bytesWritten(cli->id()) < before) {
                 ::kill(pid, signal);
                 ::kill(pid, SIGCONT);
                 for (int i = 1; i < times; ++i) {
                     // Signals do not queue: the next one only after this one has been handled.
-                    while (catches(pid, signal) && running(pid))
+                    while (catches(cli->id(), signal) && cli->running())
                         std::this_thread::sleep_for(std::chrono::microseconds(50));
                     ::kill(pid, signal);
                 }
-                return waitFor(pid);
+                return cli->wait();
             }
-            ::kill(pid, SIGKILL); // too late (or ended): again
-            ::kill(pid, SIGCONT);
-            waitFor(pid);
+            cli.reset(); // too late (or ended): killed, and again
             fs::remove_all(dir / "out");
             fs::create_directory(dir / "out");
         }
         ADD_FAILURE() << "the signal never came between " << after << " and " << before << " bytes";
-        return -1;
+        return {};
     }
 
     static constexpr std::size_t kLarge = 64 << 20;
@@ -180,15 +133,19 @@ TEST_F(Stops, SignalsStopBeforeTheNextMessageAndKeepWholeFiles)
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         // In the middle of the large message: it is finished, and nothing after it.
-        EXPECT_EQ(runAndSignal(signal, kLarge / 4, kLarge), 128 + signal);
+        const t::Outcome inLarge = runAndSignal(signal, kLarge / 4, kLarge);
+        EXPECT_EQ(inLarge.status, 128 + signal);
+        EXPECT_EQ(inLarge.signal, 0) << "it exits, it is not killed";
         EXPECT_EQ(expectOnlyWholeMessages(), 21u);
         EXPECT_TRUE(fs::exists(dir / "out/Large.eml"));
-        EXPECT_NE(t::readFile(dir / "err").find("interrupted"), std::string::npos);
+        EXPECT_NE(inLarge.err.find("interrupted"), std::string::npos);
         fs::remove_all(dir / "out");
         fs::create_directory(dir / "out");
         // After it: the small messages that follow are whole too.
         const std::uint64_t all = fs::file_size(dir / "m.mbx");
-        EXPECT_EQ(runAndSignal(signal, kLarge + 20000, kLarge + 20000 + (all - kLarge - 20000) / 2), 128 + signal);
+        const t::Outcome after = runAndSignal(signal, kLarge + 20000, kLarge + 20000 + (all - kLarge - 20000) / 2);
+        EXPECT_EQ(after.status, 128 + signal);
+        EXPECT_EQ(after.signal, 0);
         const std::size_t kept = expectOnlyWholeMessages();
         EXPECT_TRUE(kept > 21 && kept < m_texts.size()) << kept;
         fs::remove_all(dir / "out");
@@ -207,7 +164,7 @@ TEST_F(Stops, ASecondSignalEndsAtOnceWithoutAHalfWrittenFile)
     const std::uint64_t huge = std::uint64_t{4} << 30;
     head += t::record(text, 99);
     t::writeSparseFile(dir / "m.mbx", head.size() + huge, {{0, head}});
-    EXPECT_EQ(runAndSignal(SIGTERM, 64 << 20, std::uint64_t{2} << 30, 2), kKilledBy + SIGTERM);
+    EXPECT_EQ(runAndSignal(SIGTERM, 64 << 20, std::uint64_t{2} << 30, 2).signal, SIGTERM);
     EXPECT_EQ(expectOnlyWholeMessages(), 20u);
     EXPECT_FALSE(fs::exists(dir / "out/Large.eml"));
 }
@@ -215,9 +172,10 @@ TEST_F(Stops, ASecondSignalEndsAtOnceWithoutAHalfWrittenFile)
 TEST_F(Stops, AFileSizeLimitIsAWriteErrorNotADeath)
 {
     writeMailbox(2 << 20, 20);
-    const pid_t pid = spawnCli({"-q", "-o", "out", "m.mbx"}, dir.path(), dir / "err", {-1, 1 << 20});
-    EXPECT_EQ(waitFor(pid), 1);
-    const std::string err = t::readFile(dir / "err");
+    const t::Outcome r = startCli({"-q", "-o", "out", "m.mbx"}, dir.path(), {.fileSizeLimit = 1 << 20})->wait();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.signal, 0);
+    const std::string& err = r.err;
     EXPECT_NE(err.find("Large.eml"), std::string::npos) << err;
     EXPECT_NE(err.find(std::make_error_code(std::errc::file_too_large).message()), std::string::npos) << err;
     EXPECT_EQ(expectOnlyWholeMessages(), 20u);
@@ -234,21 +192,21 @@ TEST_F(Stops, KilledAtAnyMomentLeavesOnlyWholeMessages)
     }
     t::writeFile(dir / "m.mbx", t::mailbox(m_texts));
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(waitFor(spawnCli({"-q", "-o", "out", "m.mbx"}, dir.path(), dir / "err")), 0);
+    ASSERT_EQ(startCli({"-q", "-o", "out", "m.mbx"}, dir.path())->wait().status, 0);
     const auto whole = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(expectOnlyWholeMessages(), m_texts.size());
     std::mt19937 random(12345);
     for (int i = 0; i < 50; ++i) {
         fs::remove_all(dir / "out");
         fs::create_directory(dir / "out");
-        const pid_t pid = spawnCli({"-q", "-o", "out", "m.mbx"}, dir.path(), dir / "err");
+        const auto cli = startCli({"-q", "-o", "out", "m.mbx"}, dir.path());
         std::this_thread::sleep_for(whole * std::uniform_real_distribution<double>(0, 1)(random));
-        ::kill(pid, SIGKILL);
-        waitFor(pid);
+        ::kill(static_cast<pid_t>(cli->id()), SIGKILL);
+        cli->wait();
         expectOnlyWholeMessages();
     }
     // A run into a folder that a killed run left behind completes it, counting nothing twice.
-    ASSERT_EQ(waitFor(spawnCli({"-q", "-o", "out", "m.mbx"}, dir.path(), dir / "err")), 0);
+    ASSERT_EQ(startCli({"-q", "-o", "out", "m.mbx"}, dir.path())->wait().status, 0);
 }
 
 TEST(CliOutput, AClosedPipeOrAFullDiskOnStandardOutputFinishesTheBatchAndFails)
@@ -259,18 +217,19 @@ TEST(CliOutput, AClosedPipeOrAFullDiskOnStandardOutputFinishesTheBatchAndFails)
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     ::close(pipeFds[0]); // nobody reads: like "| true"
-    pid_t pid = spawnCli({"-o", "piped", "a.mbx", "b.mbx", "c.mbx"}, dir.path(), dir / "err", {pipeFds[1]});
+    auto cli = startCli({"-o", "piped", "a.mbx", "b.mbx", "c.mbx"}, dir.path(), {.outputFd = pipeFds[1]});
     ::close(pipeFds[1]);
-    EXPECT_EQ(waitFor(pid), 1);
+    t::Outcome r = cli->wait();
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "piped"), fs::directory_iterator()), 3);
-    EXPECT_NE(t::readFile(dir / "err").find("cannot write to standard output"), std::string::npos);
+    EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos);
 
     const int full = ::open("/dev/full", O_WRONLY);
     ASSERT_GE(full, 0);
-    pid = spawnCli({"-o", "full", "a.mbx", "b.mbx", "c.mbx"}, dir.path(), dir / "err", {full});
+    cli = startCli({"-o", "full", "a.mbx", "b.mbx", "c.mbx"}, dir.path(), {.outputFd = full});
     ::close(full);
-    EXPECT_EQ(waitFor(pid), 1);
+    r = cli->wait();
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "full"), fs::directory_iterator()), 3);
-    EXPECT_NE(t::readFile(dir / "err").find(std::make_error_code(std::errc::no_space_on_device).message()),
-              std::string::npos);
+    EXPECT_NE(r.err.find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos);
 }

@@ -1,6 +1,6 @@
 #include "progress_line.h"
 #include "test_support.h"
-#include "text.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -165,13 +165,13 @@ TEST_F(Cli, SplitsAMailboxLargerThanFourGibibytes)
 TEST(ProgressLine, FitsTheTerminalByShorteningTheLabel)
 {
     using carrowin::cli::ProgressLine;
-    const carrowin::extract::Progress p{12, 3 * 1048576, 10 * 1048576};
+    const carrowin::extract::Progress p{.filesQueued = 12, .bytesDone = 3 * 1048576, .bytesTotal = 10 * 1048576};
     const std::string figures = ": 12 messages, 3.0 of 10.0 MiB, 1.5 MiB/s";
     EXPECT_EQ(ProgressLine::format("Inbox.mbx", p, 2.0, 80), "Inbox.mbx" + figures);
     // 79 columns at most for 80: the start of a long path gives way, never the figures.
     const std::string path = "/home/someone/rescued/backups/2003/" + std::string(60, 'x') + "/Inbox.mbx";
     const std::string cut = ProgressLine::format(path, p, 2.0, 80);
-    EXPECT_EQ(carrowin::extract::countCharacters(cut), 79u) << cut;
+    EXPECT_EQ(carrowin::text::countCharacters(cut), 79u) << cut;
     EXPECT_TRUE(cut.starts_with("\u2026")) << cut;
     EXPECT_TRUE(cut.ends_with("/Inbox.mbx" + figures)) << cut;
     // Characters, not bytes: a label of two-byte characters is cut between whole characters.
@@ -179,7 +179,7 @@ TEST(ProgressLine, FitsTheTerminalByShorteningTheLabel)
     for (int i = 0; i < 100; ++i)
         accents += "\u00E9";
     const std::string cutAccents = ProgressLine::format(accents, p, 2.0, 60);
-    EXPECT_EQ(carrowin::extract::countCharacters(cutAccents), 59u);
+    EXPECT_EQ(carrowin::text::countCharacters(cutAccents), 59u);
     EXPECT_TRUE(cutAccents.starts_with("\u2026\u00E9")) << cutAccents;
     // Too narrow even for the figures: they are cut, and the line still fits.
     EXPECT_EQ(ProgressLine::format(path, p, 2.0, 20).size(), 19u);

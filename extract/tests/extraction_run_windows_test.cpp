@@ -3,7 +3,7 @@
 #include "errors.h"
 #include "path_rules.h"
 #include "run_fixture.h"
-#include "text.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -73,8 +73,8 @@ TEST_F(ExtractionRun, NameLimitCountsUtf16UnitsNotBytes)
     const std::string ellipses(120, '\x85');
     runExtraction(writeMailbox({t::mail(euros), t::mail(ellipses)}), host);
     ASSERT_EQ(host.names.size(), 2u);
-    EXPECT_EQ(countCharacters(host.names[0]), 100u);
-    EXPECT_EQ(countCharacters(host.names[1]), 100u);
+    EXPECT_EQ(carrowin::text::countCharacters(host.names[0]), 100u);
+    EXPECT_EQ(carrowin::text::countCharacters(host.names[1]), 100u);
     EXPECT_EQ(t::readFile(outFile(host.names[0] + ".eml")), t::padded(t::mail(euros)));
 }
 

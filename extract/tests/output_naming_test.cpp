@@ -1,5 +1,6 @@
 #include "output_naming.h"
-#include "text.h"
+#include "utf16.h"
+#include "utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,13 @@ std::string body(std::string_view subject) { return "From: a\r\nSubject: " + std
 std::string subjectName(std::string_view rawBody, bool removeRe = true)
 {
     return finishBaseName(subjectText(rawBody, removeRe));
+}
+
+// The whole naming of one record, as the run names it.
+ChosenName nameRecord(std::string_view body, const NamingSettings& settings, const TakenTest& taken,
+                      NumberingMemo& memo, const FileNameLimit& limit)
+{
+    return chooseFreeName(baseNameFor(body, settings), extensionFor(body), taken, memo, limit);
 }
 
 // A folder in memory: the names it holds, and how many existence tests were made.
@@ -132,9 +140,9 @@ TEST(Naming, CapCountsCharactersNotBytes)
 {
     const std::string umlauts(120, '\xFC');
     const std::string name = subjectName(body(umlauts));
-    EXPECT_EQ(countCharacters(name), 100u);
+    EXPECT_EQ(carrowin::text::countCharacters(name), 100u);
     EXPECT_EQ(name.size(), 200u);
-    EXPECT_TRUE(isValidUtf8(name));
+    EXPECT_TRUE(carrowin::text::isValidUtf8(name));
 }
 
 TEST(Naming, PrefixIsUsedAsTypedApartFromSpaces)
@@ -285,11 +293,11 @@ TEST(Naming, LongUnicodeNamesAreShortenedToFitByWholeCharacters)
     NamingSettings s = prefixMode(euros);
     const std::string first = folder.write(body("x"), s);
     EXPECT_LE(first.size(), 255u);
-    EXPECT_TRUE(isValidUtf8(first));
+    EXPECT_TRUE(carrowin::text::isValidUtf8(first));
     EXPECT_EQ(first, std::string(euros, 0, 249) + ".eml");
     const std::string second = folder.write(body("x"), s);
     EXPECT_LE(second.size(), 255u);
-    EXPECT_TRUE(isValidUtf8(second));
+    EXPECT_TRUE(carrowin::text::isValidUtf8(second));
     EXPECT_TRUE(second.ends_with("(1).eml"));
 }
 
@@ -309,7 +317,7 @@ TEST(Naming, WindowsLimitCountsUtf16UnitsNotBytes)
     for (int i = 0; i < 100; ++i)
         faces += "\U0001F600";
     s = prefixMode(faces);
-    EXPECT_EQ(utf16Length(folder.write(body("x"), s)), 2u * 100 + 4);
+    EXPECT_EQ(carrowin::text::utf16Length(folder.write(body("x"), s)), 2u * 100 + 4);
     folder.limit = {21, NameUnit::Utf16Units};
     s = prefixMode(faces);
     EXPECT_EQ(folder.write(body("x"), s), std::string(faces, 0, 4 * 8) + ".eml");

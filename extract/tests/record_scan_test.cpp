@@ -1,4 +1,3 @@
-#include "mailbox_builder.h"
 #include "record_scan.h"
 #include "test_support.h"
 
@@ -11,7 +10,7 @@ using carrowin::testing::record;
 
 namespace {
 
-const std::string kMarker(kRecordMarker);
+const std::string kMarker(carrowin::text::kRecordMarker);
 
 std::vector<std::string> bodies(std::string_view image)
 {
@@ -76,14 +75,6 @@ TEST(RecordScan, BytesOfEveryValueAreCarriedThrough)
     body += std::string("\x00\x7F\x00", 3); // no final 7F: not a marker
     const std::string image = kMarker + header12() + body;
     EXPECT_EQ(bodies(image), (std::vector<std::string>{body}));
-}
-
-TEST(RecordScan, RecognisesMailboxesByHeaderOrMarker)
-{
-    EXPECT_TRUE(looksLikeMailbox(carrowin::testing::mailboxHeader()));
-    EXPECT_TRUE(looksLikeMailbox("xx" + kMarker));
-    EXPECT_FALSE(looksLikeMailbox("From someone\nSubject: not a mailbox\n"));
-    EXPECT_FALSE(looksLikeMailbox(""));
 }
 
 TEST(RecordScan, PositionsBeyondFourGibibytes)

@@ -1,6 +1,6 @@
 // The mailbox read in pieces cuts and names every record exactly as the whole image does,
 // for pieces of any size: the whole-image scan is the reference.
-#include "mailbox_builder.h"
+#include "mailbox_writer.h"
 #include "naming_excerpt.h"
 #include "output_naming.h"
 #include "record_scan.h"
@@ -102,7 +102,7 @@ std::vector<Named> streamed(std::string_view image, std::size_t piece)
     return sink.all;
 }
 
-const std::string kMarker(kRecordMarker);
+const std::string kMarker(carrowin::text::kRecordMarker);
 
 void expectSameForEveryPieceSize(const std::string& image)
 {

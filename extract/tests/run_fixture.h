@@ -2,7 +2,7 @@
 // A run against folders of its own, with a host that plays the window: it holds the
 // settings and takes back what the run writes into them.
 #include "extraction_run.h"
-#include "mailbox_builder.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ public:
         settings.outputFolder = outputFolder;
         names.push_back(workingName);
     }
-    void fileWritten(const extract::Progress& p) override
+    void messageDone(const extract::Progress& p) override
     {
         progress.push_back(p);
         if (onFile)

@@ -1,7 +1,8 @@
 // What only the Qt window does: its layout, fonts, tab order and access keys, and the
 // events that reach the handlers. The handlers themselves are tested without a toolkit.
 #include "form1.h"
-#include "mailbox_builder.h"
+#include "mailbox_writer.h"
+#include "test_files.h"
 #include "message_boxes.h"
 #include "module1.h"
 #include "sorted_combo.h"

@@ -15,7 +15,7 @@
 #include <thread>
 
 using carrowin::app::Control;
-using carrowin::extract::utf8FromWide;
+using carrowin::text::utf8FromWide;
 namespace t = carrowin::testing;
 namespace fs = std::filesystem;
 

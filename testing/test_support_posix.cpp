@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,7 +71,7 @@ std::error_code missingFileCode()
 }
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                           const std::filesystem::path& cwd, const std::filesystem::path& input)
+                           const std::filesystem::path& cwd, const ChildSetup& setup)
 {
     std::vector<std::string> all{program.string()};
     all.insert(all.end(), args.begin(), args.end());
@@ -82,16 +83,21 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
     const std::string errPath = (m_logs / "err").string();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (!input.empty())
-            ::dup2(::open(input.c_str(), O_RDONLY), 0);
+        if (!setup.input.empty())
+            ::dup2(::open(setup.input.c_str(), O_RDONLY), 0);
         if (::chdir(cwd.c_str()) != 0)
             ::_exit(126);
-        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(setup.outputFd >= 0 ? setup.outputFd : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        if (setup.fileSizeLimit != 0) {
+            const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     m_handle = pid;
+    m_id = static_cast<std::uint32_t>(pid);
 }
 
 ChildProcess::~ChildProcess()
@@ -100,6 +106,13 @@ ChildProcess::~ChildProcess()
         ::kill(static_cast<pid_t>(m_handle), SIGKILL);
         ::waitpid(static_cast<pid_t>(m_handle), nullptr, 0);
     }
+}
+
+bool ChildProcess::running() const
+{
+    siginfo_t info{};
+    return m_handle > 0
+           && ::waitid(P_PID, static_cast<id_t>(m_handle), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
 void ChildProcess::interrupt()
@@ -112,7 +125,8 @@ Outcome ChildProcess::wait()
     int st = 0;
     ::waitpid(static_cast<pid_t>(m_handle), &st, 0);
     m_handle = -1;
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st), readFile(m_logs / "out"), readFile(m_logs / "err")};
+    const int signal = WIFSIGNALED(st) ? WTERMSIG(st) : 0;
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : 128 + signal, signal, readFile(m_logs / "out"), readFile(m_logs / "err")};
 }
 
 } // namespace carrowin::testing

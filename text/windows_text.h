@@ -3,11 +3,11 @@
 #include <string>
 #include <string_view>
 
-namespace carrowin::extract {
+namespace carrowin::text {
 
 // Invalid UTF-8 becomes U+FFFD.
 std::wstring wideFromUtf8(std::string_view utf8);
 // A lone surrogate becomes U+FFFD.
 std::string utf8FromWide(std::wstring_view wide);
 
-} // namespace carrowin::extract
+} // namespace carrowin::text

@@ -128,8 +128,9 @@ std::error_code missingFileCode()
 }
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                           const std::filesystem::path& cwd, const std::filesystem::path& input)
+                           const std::filesystem::path& cwd, const ChildSetup& setup)
 {
+    const std::filesystem::path& input = setup.input;
     std::wstring commandLine = quoted(program.wstring());
     for (const auto& a : args)
         commandLine += L" " + quoted(pathOf(a).wstring());
@@ -168,6 +169,11 @@ ChildProcess::~ChildProcess()
     }
 }
 
+bool ChildProcess::running() const
+{
+    return m_handle != -1 && WaitForSingleObject(processOf(m_handle), 0) == WAIT_TIMEOUT;
+}
+
 void ChildProcess::interrupt()
 {
     // Ctrl+C goes to every process of a console: join the child's, ignoring it here.
@@ -187,7 +193,7 @@ Outcome ChildProcess::wait()
     GetExitCodeProcess(h, &code);
     CloseHandle(h);
     m_handle = -1;
-    return {static_cast<int>(code), readFile(m_logs / "out"), readFile(m_logs / "err")};
+    return {static_cast<int>(code), 0, readFile(m_logs / "out"), readFile(m_logs / "err")};
 }
 
 } // namespace carrowin::testing

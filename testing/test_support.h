@@ -1,7 +1,9 @@
 #pragma once
-// What the tests need from the platform: memory and files of several GiB that take no
-// room, hidden files, the system's code for a missing file, and child processes.
-#include "mailbox_builder.h"
+// What the tests need: mailboxes and files, and from the platform memory and files of
+// several GiB that take no room, hidden files, the system's code for a missing file, and
+// child processes.
+#include "mailbox_writer.h"
+#include "test_files.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,22 +50,35 @@ void useNoStore(const std::filesystem::path& scratch);
 std::error_code missingFileCode();
 
 struct Outcome {
-    int status = -1; // the exit status
+    int status = -1; // the exit status; 128 and the signal's number for a death by a signal
+    int signal = 0;  // the signal that ended it (POSIX), 0 when it exited
     std::string out;
     std::string err;
 };
 
-// A program started in `cwd` with UTF-8 arguments, its output going to files and its
-// input read from the file `input` when one is given. On Windows it has a console of its
-// own, so that it can be sent Ctrl+C.
+// How a child's standard streams and limits are set up.
+struct ChildSetup {
+    std::filesystem::path input{}; // standard input read from this file, when given
+    int outputFd = -1;           // POSIX: standard output to this descriptor, not to a log
+    std::uint64_t fileSizeLimit = 0; // POSIX: the largest file it may write (RLIMIT_FSIZE); 0 for none
+};
+
+// A program started in `cwd` with UTF-8 arguments, its output going to files. On
+// Windows it has a console of its own, so that it can be sent Ctrl+C. A program without
+// a folder is looked for where the system looks for programs. Destroyed before it was
+// waited for, it is killed.
 class ChildProcess {
 public:
     ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                 const std::filesystem::path& cwd, const std::filesystem::path& input = {});
+                 const std::filesystem::path& cwd, const ChildSetup& setup = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    // The process id, for signals and /proc on POSIX.
+    std::uint32_t id() const { return m_id; }
+    // Whether it has not ended yet; it is not waited for by asking.
+    bool running() const;
     void interrupt(); // as Ctrl+C does
     Outcome wait();
 
@@ -73,11 +88,10 @@ private:
     std::uint32_t m_id = 0;
 };
 
-// A program without a folder is looked for where the system looks for programs.
 inline Outcome runProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
                           const std::filesystem::path& cwd, const std::filesystem::path& input = {})
 {
-    return ChildProcess(program, args, cwd, input).wait();
+    return ChildProcess(program, args, cwd, {input}).wait();
 }
 
 } // namespace carrowin::testing

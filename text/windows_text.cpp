@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace carrowin::extract {
+namespace carrowin::text {
 
 std::wstring wideFromUtf8(std::string_view utf8)
 {
@@ -26,4 +26,4 @@ std::string utf8FromWide(std::wstring_view wide)
     return out;
 }
 
-} // namespace carrowin::extract
+} // namespace carrowin::text

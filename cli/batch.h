@@ -1,0 +1,39 @@
+#pragma once
+// The mailboxes one call of carrowin-cli splits, and where each goes.
+#include "options.h"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace carrowin::cli {
+
+// One mailbox to split, and where to.
+struct Job {
+    std::string mailbox; // a path, or "-" for standard input
+    std::string folder;  // the output folder
+    std::string shownAs; // what the dry run puts before each file name ("Inbox/")
+};
+
+// The jobs of the arguments. A FOLDER gives every mailbox the window would list there,
+// each into a folder of its own in DIR: a name that is taken is numbered, so nothing is
+// merged into a folder that holds something else; with --skip-existing an existing
+// folder of that name is used, since what is already in it is then never written twice.
+class Batch {
+public:
+    explicit Batch(const Options& o) : m_options(o) {}
+
+    // False when the folder holds no mailbox.
+    bool addFolder(const std::string& folder);
+    void addMailbox(const std::string& mailbox) { m_jobs.push_back({mailbox, m_options.output, ""}); }
+    const std::vector<Job>& jobs() const { return m_jobs; }
+
+private:
+    bool isTaken(const std::string& name) const;
+
+    const Options& m_options;
+    std::vector<Job> m_jobs;
+    std::unordered_set<std::string> m_given; // folder names this batch gave, by fileNameKey
+};
+
+} // namespace carrowin::cli

@@ -1,0 +1,106 @@
+#include "options.h"
+
+#include "carrowin_version.h"
+#include "output_naming.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace carrowin::cli {
+namespace {
+
+constexpr const char* kFooter =
+    "Sources:\n"
+    "  MAILBOX  a mailbox file, split into DIR\n"
+    "  FOLDER   each mailbox (*.mbx) in it split into a folder of DIR named after it\n"
+    "           (Inbox.mbx into DIR/Inbox; a taken name is numbered: Inbox(1))\n"
+    "  -        a mailbox read from standard input, split into DIR\n"
+    "\n"
+    "Options in detail:\n"
+    "  --dates            a message without a date that can be read keeps the time\n"
+    "                     of writing, and the summary counts it\n"
+    "  --decode-subjects  the Subject: field of the header block, its encoded words\n"
+    "                     (=?charset?B?...?=, =?charset?Q?...?=) decoded, 8-bit text\n"
+    "                     read as UTF-8, or else as Windows-1252\n"
+    "  --dry-run          one line a message on standard output, tab-separated: its\n"
+    "                     number, its offset in the mailbox, its size in bytes and\n"
+    "                     the file name it would get; nothing is written or made\n"
+    "  --skip-existing    a message is skipped when a file that was in its folder\n"
+    "                     before, under its name or a numbered form of it, holds the\n"
+    "                     same bytes; a FOLDER's mailbox then goes into its existing\n"
+    "                     folder, so a second run or backup adds only what is new\n"
+    "\n"
+    "Exit status:\n"
+    "  0    every mailbox was split\n"
+    "  1    a mailbox or a message file failed, or the summary could not be written\n"
+    "  2    usage error (nothing was written)\n"
+    "  130  interrupted by Ctrl+C (143 by SIGTERM, 129 by SIGHUP) after the message\n"
+    "       being written; the files written so far are kept\n"
+    "\n"
+    "Examples:\n"
+    "  carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"\n"
+    "  carrowin-cli --store --dates --decode-subjects --skip-existing -o rescued";
+
+void describe(CLI::App& app, Options& o)
+{
+    app.add_option("--prefix", o.prefix, "Name the files TEXT, TEXT(1)... instead of by subject")
+        ->type_name("TEXT")
+        ->check([](const std::string& prefix) {
+            // Refused before anything is made, like any other wrong argument.
+            return extract::settingsRefusal({.bySubject = false, .removeRe = false, .workingName = prefix,
+                                             .outputFolder = "."});
+        });
+    app.add_flag("--keep-re", o.keepRe, "Keep a leading \"Re:\" of the subject in the file name");
+    app.add_option("-o,--output", o.output, "Output folder, made if missing (default: current folder)")
+        ->type_name("DIR");
+    app.add_flag("-q,--quiet", o.quiet, "Do not show progress");
+    app.add_flag("--store", o.store, "Split the mail store's folder (as the window finds it)");
+    app.add_flag("--dates", o.run.dates, "Date each file by its message's Date: header");
+    app.add_flag("--decode-subjects", o.run.decodeSubjects, "Name files by the header's Subject:, decoded");
+    app.add_flag("--dry-run", o.run.dryRun, "Write nothing; list the name each message would get");
+    app.add_flag("--skip-existing", o.run.skipExisting, "Skip a message that a file of its name already holds");
+    app.add_option("SOURCE", o.sources, "A MAILBOX file, a FOLDER of mailboxes, or - (below)")->type_name("");
+    app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
+    app.footer(kFooter);
+    // On Windows CLI11 would read "/o" as "-o", and so a path such as /mail/Inbox.mbx
+    // as an unknown option: options start with "-" everywhere.
+    app.allow_windows_style_options(false);
+    app.get_formatter()->label("Positionals", "Arguments");
+    app.get_formatter()->column_width(21); // the lines fit 80 columns
+}
+
+int usageError(const std::string& what)
+{
+    std::cerr << "carrowin-cli: " << what << "\nRun carrowin-cli --help for more information." << std::endl;
+    return 2;
+}
+
+} // namespace
+
+std::variant<Options, int> parseArguments(std::vector<std::string> args)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    CLI::App app{"Splits OE4 mailboxes (*.mbx) into one file per message: .eml for mail,\n"
+                 ".nws for news, named after the Subject line (default) or after a prefix.",
+                 "carrowin-cli"};
+    Options o;
+    describe(app, o);
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) // --help and --version
+            return app.exit(e);
+        return usageError(e.what());
+    }
+    if (o.sources.empty() && !o.store)
+        return usageError("no MAILBOX, FOLDER or --store given");
+    // The output folder is made, with its parents, when a message is about to be written:
+    // a batch whose every mailbox fails leaves nothing behind, and a dry run makes nothing.
+    o.run.makeOutputFolder = true;
+    return o;
+}
+
+} // namespace carrowin::cli

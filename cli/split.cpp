@@ -1,0 +1,107 @@
+#include "split.h"
+
+#include "console.h"
+#include "errors.h"
+#include "extraction_run.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace carrowin::cli {
+namespace {
+
+// The settings a run starts from; the working name then carries over record by record.
+class CliHost : public extract::RunHost {
+public:
+    CliHost(const Options& o, const Job& job, SummaryOut& out, ProgressLine* progress)
+        : m_settings{.bySubject = !o.prefix, .removeRe = !o.keepRe, .workingName = o.prefix.value_or(""),
+                     .outputFolder = job.folder},
+          m_job(job), m_out(out), m_progress(progress)
+    {
+    }
+    bool cancelRequested() override { return interruptRequested(); }
+    extract::NamingSettings currentSettings() override { return m_settings; }
+    void nameChosen(const std::string& workingName, const std::string& outputFolder) override
+    {
+        m_settings.workingName = workingName;
+        m_settings.outputFolder = outputFolder;
+    }
+    void messageDone(const extract::Progress& p) override
+    {
+        if (m_progress)
+            m_progress->update(p);
+    }
+    void writing(const extract::Progress& p) override { messageDone(p); }
+    void planned(const extract::PlannedFile& f) override
+    {
+        if (m_progress)
+            m_progress->clear();
+        m_out.line(std::to_string(f.number) + "\t" + std::to_string(f.offset) + "\t" + std::to_string(f.size) + "\t"
+                   + m_job.shownAs + f.fileName + (f.alreadyThere ? "\talready there" : ""));
+    }
+
+private:
+    extract::NamingSettings m_settings;
+    const Job& m_job;
+    SummaryOut& m_out;
+    ProgressLine* m_progress;
+};
+
+// Standard input, read whole and binary. A terminal there would have the program wait
+// for a mailbox typed in: that is a mistake, said at once.
+std::string readStandardInput()
+{
+    using extract::ErrorKind;
+    using extract::ExtractError;
+    if (isTerminal(stdin))
+        throw ExtractError(ErrorKind::Mailbox, "-", "Standard input is a terminal: give the mailbox with < or a pipe");
+    std::string bytes;
+    char buffer[1 << 16];
+    for (;;) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, stdin);
+        bytes.append(buffer, n);
+        if (n < sizeof buffer) {
+            if (std::ferror(stdin))
+                throw ExtractError(ErrorKind::Mailbox, "-", std::string("Cannot read standard input: ") + std::strerror(errno));
+            return bytes;
+        }
+    }
+}
+
+} // namespace
+
+void SummaryOut::line(const std::string& text)
+{
+    if (std::fputs((text + "\n").c_str(), stdout) < 0 || std::fflush(stdout) != 0)
+        m_error = m_error ? m_error : errno;
+}
+
+int splitMailbox(const Options& o, const Job& job, Tally& total, SummaryOut& out)
+{
+    const bool stdIn = job.mailbox == "-";
+    const std::string label = stdIn ? "standard input" : job.mailbox;
+    const bool showProgress = !o.quiet && enableRedraw(stderr);
+    ProgressLine progress(stderr, label);
+    CliHost host(o, job, out, showProgress ? &progress : nullptr);
+    try {
+        const extract::RunSummary s = stdIn ? extract::runExtractionOfImage(readStandardInput(), label, host, o.run)
+                                            : extract::runExtraction(job.mailbox, host, o.run);
+        progress.clear();
+        const Tally tally{s.filesWritten, s.skipped, s.undated};
+        total.add(tally);
+        const std::string summary = label + ": " + summaryText(tally, job.folder, o.run.dryRun);
+        if (o.run.dryRun)
+            std::cerr << summary << std::endl;
+        else
+            out.line(summary);
+        return s.ending == extract::RunEnding::Cancelled ? interruptionStatus() : 0;
+    } catch (...) { // every failure ends this mailbox in words, never the program
+        progress.clear();
+        std::cerr << "carrowin-cli: " << extract::describeFailure(std::current_exception()) << std::endl;
+        return 1;
+    }
+}
+
+} // namespace carrowin::cli

@@ -1,0 +1,50 @@
+#include "message_reader.h"
+
+#include <utility>
+
+namespace carrowin::extract {
+
+void MessageReader::start(const OutputFolder* folder)
+{
+    m_folder = folder;
+    m_excerpt.clear();
+    m_headerBlock.clear();
+    m_size = 0;
+}
+
+bool MessageReader::beginsStreaming(std::size_t n) const
+{
+    return m_keepBytes && !m_file && m_kept.size() + n > kKeptMessage;
+}
+
+std::error_code MessageReader::add(std::string_view bytes)
+{
+    m_excerpt.add(bytes);
+    if (m_header)
+        m_headerBlock.add(bytes);
+    m_size += bytes.size();
+    if (!m_keepBytes)
+        return {}; // named from the excerpt; compared, if asked, with the mailbox itself
+    if (!m_file && m_kept.size() + bytes.size() <= kKeptMessage) {
+        m_kept += bytes;
+        return {};
+    }
+    if (!m_file) {
+        m_file.emplace(m_folder->createPending());
+        if (const std::error_code ec = m_file->write(std::exchange(m_kept, {})))
+            return ec;
+    }
+    return m_file->write(bytes);
+}
+
+void MessageReader::handOver(ReadMessage& message)
+{
+    message.size = m_size;
+    message.keptBytes = std::exchange(m_kept, {});
+    if (m_file) {
+        message.file.emplace(std::move(*m_file));
+        m_file.reset();
+    }
+}
+
+} // namespace carrowin::extract

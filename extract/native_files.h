@@ -1,0 +1,64 @@
+#pragma once
+// The system calls under file_io.h, one small set per platform (native_files_posix.cpp,
+// native_files_windows.cpp); everything above them is written once, in file_io.cpp. None
+// of them throws: each gives the system's error, and retries what an interruption cut off.
+#include "file_io.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <system_error>
+
+namespace carrowin::extract::native {
+
+enum class FileKind { Regular, Folder, Other };
+
+struct Opened {
+    NativeHandle handle = kNoHandle; // only for a file of the kind asked for
+    FileKind kind = FileKind::Other;
+    std::uint64_t size = 0;
+};
+
+// A regular file opened for reading, with its size; a folder or anything but a regular
+// file is told by its kind and not opened.
+Opened openForReading(const std::string& path, std::error_code& ec);
+// A folder, opened where files are made relative to it (POSIX); told by its kind else.
+Opened openFolder(const std::string& path, std::error_code& ec);
+
+// Up to `n` bytes at `offset`; 0 at the end of the file.
+std::size_t readAt(NativeHandle file, std::uint64_t offset, char* buffer, std::size_t n, std::error_code& ec);
+// Up to `n` bytes from where the last read ended; 0 at the end of the file.
+std::size_t read(NativeHandle file, char* buffer, std::size_t n, std::error_code& ec);
+// Some of the `n` bytes, at least one unless it fails.
+std::size_t write(NativeHandle file, const char* data, std::size_t n, std::error_code& ec);
+std::error_code setModified(NativeHandle file, std::int64_t seconds);
+std::error_code close(NativeHandle file);
+
+// What files of a folder are made and named relative to.
+struct Folder {
+    NativeHandle handle; // kNoHandle where files are named by path
+    const std::string& path;
+};
+
+// A file without any name in the folder; kNoHandle, with no error, where the file system
+// cannot do without a name.
+NativeHandle createAnonymous(const Folder& folder, std::error_code& ec);
+// The hidden name of the `counter`-th temporary file of this process.
+std::string temporaryName(unsigned counter);
+// A new file under `name`; kNoHandle, with no error, when the name is taken.
+NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec);
+
+enum class Naming { Named, Taken, Failed };
+// Gives `file` (anonymous, or under `temporaryName`) the name `name`, never replacing an
+// entry of that name.
+Naming nameFile(const Folder& folder, NativeHandle file, const std::string& temporaryName, const std::string& name,
+                std::error_code& ec);
+
+void removeEntry(const Folder& folder, const std::string& name) noexcept;
+bool entryExists(const Folder& folder, const std::string& name) noexcept;
+std::optional<std::uint64_t> regularFileSize(const Folder& folder, const std::string& name) noexcept;
+// A regular file of the folder opened for reading: never through a link, never waiting
+// for a writer (a FIFO); kNoHandle when it cannot be.
+NativeHandle openEntryForReading(const Folder& folder, const std::string& name) noexcept;
+
+} // namespace carrowin::extract::native

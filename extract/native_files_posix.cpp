@@ -1,0 +1,203 @@
+#include "native_files.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace carrowin::extract::native {
+namespace {
+
+int fdOf(NativeHandle h)
+{
+    return static_cast<int>(h);
+}
+
+std::error_code lastError()
+{
+    return {errno, std::generic_category()};
+}
+
+// Calls `call` again while a signal interrupts it (the stop signals are caught).
+template <typename Call>
+auto retryOnInterrupt(Call call)
+{
+    for (;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR)
+            return result;
+    }
+}
+
+FileKind kindOf(const struct stat& st)
+{
+    return S_ISREG(st.st_mode) ? FileKind::Regular : S_ISDIR(st.st_mode) ? FileKind::Folder : FileKind::Other;
+}
+
+} // namespace
+
+Opened openForReading(const std::string& path, std::error_code& ec)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        ec = lastError();
+        return {};
+    }
+    if (kindOf(st) != FileKind::Regular)
+        return {kNoHandle, kindOf(st), 0};
+    const int fd = retryOnInterrupt([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
+    if (fd < 0) {
+        ec = lastError();
+        return {};
+    }
+    if (::fstat(fd, &st) != 0) {
+        ec = lastError();
+        ::close(fd);
+        return {};
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return {fd, FileKind::Regular, static_cast<std::uint64_t>(st.st_size)};
+}
+
+Opened openFolder(const std::string& path, std::error_code& ec)
+{
+    const int fd = retryOnInterrupt([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+    if (fd < 0) {
+        ec = lastError();
+        return {};
+    }
+    return {fd, FileKind::Folder, 0};
+}
+
+std::size_t readAt(NativeHandle file, std::uint64_t offset, char* buffer, std::size_t n, std::error_code& ec)
+{
+    const ssize_t got = retryOnInterrupt([&] { return ::pread(fdOf(file), buffer, n, static_cast<off_t>(offset)); });
+    if (got < 0) {
+        ec = lastError();
+        return 0;
+    }
+    return static_cast<std::size_t>(got);
+}
+
+std::size_t read(NativeHandle file, char* buffer, std::size_t n, std::error_code& ec)
+{
+    const ssize_t got = retryOnInterrupt([&] { return ::read(fdOf(file), buffer, n); });
+    if (got < 0) {
+        ec = lastError();
+        return 0;
+    }
+    return static_cast<std::size_t>(got);
+}
+
+std::size_t write(NativeHandle file, const char* data, std::size_t n, std::error_code& ec)
+{
+    const ssize_t done = retryOnInterrupt([&] { return ::write(fdOf(file), data, n); });
+    if (done < 0) {
+        ec = lastError();
+        return 0;
+    }
+    return static_cast<std::size_t>(done);
+}
+
+std::error_code setModified(NativeHandle file, std::int64_t seconds)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
+    return ::futimens(fdOf(file), times) == 0 ? std::error_code{} : lastError();
+}
+
+std::error_code close(NativeHandle file)
+{
+    // Not retried: after an interrupted close the descriptor is gone all the same.
+    return ::close(fdOf(file)) == 0 ? std::error_code{} : lastError();
+}
+
+NativeHandle createAnonymous(const Folder& folder, std::error_code& ec)
+{
+    const int fd = retryOnInterrupt(
+        [&] { return ::openat(fdOf(folder.handle), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); });
+    if (fd >= 0)
+        return fd;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        ec = lastError();
+    return kNoHandle;
+}
+
+std::string temporaryName(unsigned counter)
+{
+    return ".carrowin-" + std::to_string(::getpid()) + "-" + std::to_string(counter) + ".tmp";
+}
+
+NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec)
+{
+    const int fd = retryOnInterrupt([&] {
+        return ::openat(fdOf(folder.handle), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    });
+    if (fd >= 0)
+        return fd;
+    if (errno != EEXIST)
+        ec = lastError();
+    return kNoHandle;
+}
+
+Naming nameFile(const Folder& folder, NativeHandle file, const std::string& temporaryName, const std::string& name,
+                std::error_code& ec)
+{
+    const int dir = fdOf(folder.handle);
+    int err = 0;
+    if (temporaryName.empty()) {
+        // Giving an anonymous file its name fails, without replacing, when the name is taken.
+        if (::linkat(fdOf(file), "", dir, name.c_str(), AT_EMPTY_PATH) == 0)
+            return Naming::Named;
+        err = errno;
+        if (err == EPERM || err == ENOENT) { // kernels before 6.10 ask a capability for that
+            const std::string self = "/proc/self/fd/" + std::to_string(fdOf(file));
+            if (::linkat(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                return Naming::Named;
+            err = errno;
+        }
+    } else {
+        if (::renameat2(dir, temporaryName.c_str(), dir, name.c_str(), RENAME_NOREPLACE) == 0)
+            return Naming::Named;
+        err = errno;
+        if (err == EINVAL || err == ENOSYS) { // no renaming without replacing here: link, unlink
+            if (::linkat(dir, temporaryName.c_str(), dir, name.c_str(), 0) == 0) {
+                ::unlinkat(dir, temporaryName.c_str(), 0);
+                return Naming::Named;
+            }
+            err = errno;
+        }
+    }
+    if (err == EEXIST)
+        return Naming::Taken;
+    ec = {err, std::generic_category()};
+    return Naming::Failed;
+}
+
+void removeEntry(const Folder& folder, const std::string& name) noexcept
+{
+    ::unlinkat(fdOf(folder.handle), name.c_str(), 0);
+}
+
+bool entryExists(const Folder& folder, const std::string& name) noexcept
+{
+    struct stat st{};
+    return ::fstatat(fdOf(folder.handle), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::optional<std::uint64_t> regularFileSize(const Folder& folder, const std::string& name) noexcept
+{
+    struct stat st{};
+    if (::fstatat(fdOf(folder.handle), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+NativeHandle openEntryForReading(const Folder& folder, const std::string& name) noexcept
+{
+    const int fd = retryOnInterrupt([&] {
+        return ::openat(fdOf(folder.handle), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    });
+    return fd < 0 ? kNoHandle : fd;
+}
+
+} // namespace carrowin::extract::native
