@@ -25,6 +25,17 @@
 namespace carrowin::extract {
 namespace {
 
+// A missing output folder is made with its parents (makeOutputFolder).
+void makeFolder(std::string path)
+{
+    while (path.size() > 1 && text::endsWithSeparator(path))
+        path.pop_back();
+    std::error_code ec;
+    std::filesystem::create_directories(text::pathFromUtf8(path), ec);
+    if (ec)
+        throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + ec.message());
+}
+
 class Run : public RecordSink {
 public:
     Run(RunHost& host, const RunOptions& options, const ReadAt& mailbox, std::uint64_t size)
@@ -33,159 +44,31 @@ public:
     {
     }
 
-    bool recordStarts(std::uint64_t marker) override
-    {
-        m_progress.filesNamed += m_writer.takeNamed(); // and a failure to write ends the run here
-        if (m_host.cancelRequested()) {
-            m_cancelled = true;
-            return false;
-        }
-        m_settings = m_host.currentSettings();
-        if (const std::string why = settingsRefusal(m_settings); !why.empty())
-            throw ExtractError(ErrorKind::Settings, {}, why);
-        if (!text::endsWithSeparator(m_settings.outputFolder))
-            m_settings.outputFolder += text::kPathSeparator;
-        useFolder(m_settings.outputFolder);
-        m_reader.start(m_folder.get());
-        m_marker = marker;
-        ++m_number;
-        m_progress.bytesDone = marker;
-        return true;
-    }
+    // The record stream's three steps: a record's settings and folder, its body, its end.
+    bool recordStarts(std::uint64_t marker) override;
+    void bodyBytes(std::string_view bytes) override;
+    void recordEnds(std::uint64_t end) override;
 
-    void bodyBytes(std::string_view bytes) override
-    {
-        // A large message lets the host show where the run is, every piece of kWritePiece.
-        const std::uint64_t before = m_reader.size();
-        if ((before + bytes.size()) / kWritePiece != before / kWritePiece)
-            m_host.writing({m_progress.filesQueued, m_progress.filesNamed, m_marker + before, m_progress.bytesTotal});
-        if (m_reader.beginsStreaming(bytes.size()))
-            m_writer.flush(); // the small ones before it do not wait for it
-        if (const std::error_code err = m_reader.add(bytes))
-            throw ExtractError::fromCode(
-                ErrorKind::Output, "Cannot write",
-                text::joinPath(m_folder->path(), m_names->nameItWouldGet(baseName(), m_reader.excerpt().extension(), *m_folder)),
-                err);
-    }
-
-    // The name is chosen now that the message is complete, from the names the folder held
-    // when the run came to it and those the run gave.
-    void recordEnds(std::uint64_t end) override
-    {
-        ReadMessage m;
-        m.number = m_number;
-        m.marker = m_marker;
-        m.end = end;
-        m.bySubject = m_settings.bySubject;
-        m.baseName = baseName();
-        m.extension = m_reader.excerpt().extension();
-        if (m_options.dates && !m_options.dryRun)
-            if (const auto date = headerField(m_reader.headerBlock(), "Date"))
-                m.modified = parseMessageDate(*date);
-        m_reader.handOver(m);
-        if (!m_options.skipExisting)
-            return name(m, std::nullopt);
-        std::vector<std::string> candidates = m_names->candidates(m.baseName, m.extension, m.size);
-        m_skipQueue.add(std::move(m), std::move(candidates), m_folder.get());
-        // In prefix mode the next name depends on whether this message is there already.
-        if (!m_settings.bySubject)
-            return nameWaiting(true);
-        if (m_skipQueue.full())
-            m_skipQueue.holdBack();
-        nameWaiting(false);
-    }
-
-    RunSummary finish()
-    {
-        nameWaiting(true);
-        m_progress.filesNamed += m_writer.drain();
-        return {m_cancelled ? RunEnding::Cancelled : RunEnding::Completed, m_progress.filesQueued, m_skipped, m_undated};
-    }
+    // Every message waiting named and written.
+    RunSummary finish();
 
     // After a failure that ends the run: the messages already handed to the writer are
     // complete, and are written and named all the same. A failure of theirs is lost
     // behind the first one.
-    void finishQueued() noexcept
-    {
-        try {
-            m_writer.drain();
-        } catch (...) {
-        }
-    }
+    void finishQueued() noexcept;
 
 private:
     // Names the messages waiting, in order: every one of them, or only those whose
     // comparison is done.
-    void nameWaiting(bool all)
-    {
-        while (std::optional<SkipQueue::Ready> ready = m_skipQueue.next(all))
-            name(ready->message, ready->heldBy);
-    }
-
-    void name(ReadMessage& m, const std::optional<std::string>& heldBy)
-    {
-        m_progress.bytesDone = m.end;
-        if (heldBy) {
-            // The working name goes on from the file found, as if this run had made it.
-            m_host.nameChosen(heldBy->substr(0, heldBy->size() - m.extension.size()), *m_folderPath);
-            if (m_options.dryRun)
-                m_host.planned({m.number, m.marker, m.size, *heldBy, true});
-            ++m_skipped;
-        } else {
-            ChosenName chosen = m_names->choose(m.baseName, m.extension);
-            m_host.nameChosen(chosen.baseName, *m_folderPath);
-            if (m_options.dryRun) {
-                m_host.planned({m.number, m.marker, m.size, chosen.fileName, false});
-            } else {
-                m_undated += m_options.dates && !m.modified ? 1 : 0;
-                m_writer.add(*m_folder, std::move(m), std::move(chosen));
-            }
-            ++m_progress.filesQueued;
-        }
-        m_host.messageDone(m_progress);
-    }
+    void nameWaiting(bool all);
+    void name(ReadMessage& m, const std::optional<std::string>& heldBy);
 
     // The output folder, opened when the run comes to it; every message waiting for the
     // last one is named first. A dry run opens none that does not exist yet (it would be
     // made, empty).
-    void useFolder(const std::string& path)
-    {
-        if (m_folderPath == path)
-            return;
-        nameWaiting(true);
-        m_progress.filesNamed += m_writer.drain();
-        m_names.reset();
-        m_folder.reset();
-        m_folderPath = path;
-        if (!m_options.dryRun && m_options.makeOutputFolder)
-            makeFolder(path);
-        std::error_code ec;
-        if (!m_options.dryRun || std::filesystem::exists(text::pathFromUtf8(path), ec))
-            m_folder = std::make_unique<OutputFolder>(path);
-        const OutputFolder* folder = m_folder.get();
-        ExistingFiles::SizeOf sizeOf;
-        if (m_options.skipExisting && folder)
-            sizeOf = [folder](const std::string& name) { return folder->regularFileSize(name); };
-        m_names.emplace(folder ? folder->names() : std::vector<std::string>{}, std::move(sizeOf));
-    }
-
-    static void makeFolder(std::string path)
-    {
-        while (path.size() > 1 && text::endsWithSeparator(path))
-            path.pop_back();
-        std::error_code ec;
-        std::filesystem::create_directories(text::pathFromUtf8(path), ec);
-        if (ec)
-            throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + ec.message());
-    }
-
+    void useFolder(const std::string& path);
     // The record's name before numbering.
-    std::string baseName() const
-    {
-        return m_options.decodeSubjects && m_settings.bySubject
-                   ? finishBaseName(decodedSubjectText(m_reader.headerBlock(), m_settings.removeRe))
-                   : baseNameFor(m_reader.excerpt().subjectBody(), m_settings);
-    }
+    std::string baseName() const;
 
     RunHost& m_host;
     const RunOptions& m_options;
@@ -204,6 +87,149 @@ private:
     std::uint64_t m_undated = 0;
     bool m_cancelled = false;
 };
+
+bool Run::recordStarts(std::uint64_t marker)
+{
+    m_progress.filesNamed += m_writer.takeNamed(); // and a failure to write ends the run here
+    if (m_host.cancelRequested()) {
+        m_cancelled = true;
+        return false;
+    }
+    m_settings = m_host.currentSettings();
+    if (const std::string why = settingsRefusal(m_settings); !why.empty())
+        throw ExtractError(ErrorKind::Settings, {}, why);
+    if (!text::endsWithSeparator(m_settings.outputFolder))
+        m_settings.outputFolder += text::kPathSeparator;
+    useFolder(m_settings.outputFolder);
+    m_reader.start(m_folder.get());
+    m_marker = marker;
+    ++m_number;
+    m_progress.bytesDone = marker;
+    return true;
+}
+
+void Run::bodyBytes(std::string_view bytes)
+{
+    // A large message lets the host show where the run is, every piece of kWritePiece.
+    const std::uint64_t before = m_reader.size();
+    if ((before + bytes.size()) / kWritePiece != before / kWritePiece)
+        m_host.writing({m_progress.filesQueued, m_progress.filesNamed, m_marker + before, m_progress.bytesTotal});
+    if (m_reader.beginsStreaming(bytes.size()))
+        m_writer.flush(); // the small ones before it do not wait for it
+    if (const std::error_code err = m_reader.add(bytes))
+        throw ExtractError::fromCode(
+            ErrorKind::Output, "Cannot write",
+            text::joinPath(m_folder->path(), m_names->nameItWouldGet(baseName(), m_reader.excerpt().extension(), *m_folder)),
+            err);
+}
+
+// The name is chosen now that the message is complete, from the names the folder held
+// when the run came to it and those the run gave.
+void Run::recordEnds(std::uint64_t end)
+{
+    ReadMessage m;
+    m.number = m_number;
+    m.marker = m_marker;
+    m.end = end;
+    m.bySubject = m_settings.bySubject;
+    m.baseName = baseName();
+    m.extension = m_reader.excerpt().extension();
+    if (m_options.dates && !m_options.dryRun)
+        if (const auto date = headerField(m_reader.headerBlock(), "Date"))
+            m.modified = parseMessageDate(*date);
+    m_reader.handOver(m);
+    if (!m_options.skipExisting)
+        return name(m, std::nullopt);
+    std::vector<std::string> candidates = m_names->candidates(m.baseName, m.extension, m.size);
+    m_skipQueue.add(std::move(m), std::move(candidates), m_folder.get());
+    // In prefix mode the next name depends on whether this message is there already.
+    if (!m_settings.bySubject)
+        return nameWaiting(true);
+    if (m_skipQueue.full())
+        m_skipQueue.holdBack();
+    nameWaiting(false);
+}
+
+RunSummary Run::finish()
+{
+    nameWaiting(true);
+    m_progress.filesNamed += m_writer.drain();
+    return {m_cancelled ? RunEnding::Cancelled : RunEnding::Completed, m_progress.filesQueued, m_skipped, m_undated};
+}
+
+// After a failure that ends the run: the messages already handed to the writer are
+// complete, and are written and named all the same. A failure of theirs is lost
+// behind the first one.
+void Run::finishQueued() noexcept
+{
+    try {
+        m_writer.drain();
+    } catch (...) {
+    }
+}
+
+// Names the messages waiting, in order: every one of them, or only those whose
+// comparison is done.
+void Run::nameWaiting(bool all)
+{
+    while (std::optional<SkipQueue::Ready> ready = m_skipQueue.next(all))
+        name(ready->message, ready->heldBy);
+}
+
+void Run::name(ReadMessage& m, const std::optional<std::string>& heldBy)
+{
+    m_progress.bytesDone = m.end;
+    if (heldBy) {
+        // The working name goes on from the file found, as if this run had made it.
+        m_host.nameChosen(heldBy->substr(0, heldBy->size() - m.extension.size()), *m_folderPath);
+        if (m_options.dryRun)
+            m_host.planned({m.number, m.marker, m.size, *heldBy, true});
+        ++m_skipped;
+    } else {
+        ChosenName chosen = m_names->choose(m.baseName, m.extension);
+        m_host.nameChosen(chosen.baseName, *m_folderPath);
+        if (m_options.dryRun) {
+            m_host.planned({m.number, m.marker, m.size, chosen.fileName, false});
+        } else {
+            m_undated += m_options.dates && !m.modified ? 1 : 0;
+            m_writer.add(*m_folder, std::move(m), std::move(chosen));
+        }
+        ++m_progress.filesQueued;
+    }
+    m_host.messageDone(m_progress);
+}
+
+// The output folder, opened when the run comes to it; every message waiting for the
+// last one is named first. A dry run opens none that does not exist yet (it would be
+// made, empty).
+void Run::useFolder(const std::string& path)
+{
+    if (m_folderPath == path)
+        return;
+    nameWaiting(true);
+    m_progress.filesNamed += m_writer.drain();
+    m_names.reset();
+    m_folder.reset();
+    m_folderPath = path;
+    if (!m_options.dryRun && m_options.makeOutputFolder)
+        makeFolder(path);
+    std::error_code ec;
+    if (!m_options.dryRun || std::filesystem::exists(text::pathFromUtf8(path), ec))
+        m_folder = std::make_unique<OutputFolder>(path);
+    const OutputFolder* folder = m_folder.get();
+    ExistingFiles::SizeOf sizeOf;
+    if (m_options.skipExisting && folder)
+        sizeOf = [folder](const std::string& name) { return folder->regularFileSize(name); };
+    m_names.emplace(folder ? folder->names() : std::vector<std::string>{}, std::move(sizeOf));
+}
+
+// The record's name before numbering.
+std::string Run::baseName() const
+{
+    return m_options.decodeSubjects && m_settings.bySubject
+               ? finishBaseName(decodedSubjectText(m_reader.headerBlock(), m_settings.removeRe))
+               : baseNameFor(m_reader.excerpt().subjectBody(), m_settings);
+}
 
 RunSummary runOver(const ReadAt& readAt, std::uint64_t size, const std::string& label, RunHost& host,
                    const RunOptions& options, std::size_t pieceSize)

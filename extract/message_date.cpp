@@ -129,68 +129,99 @@ int daysInMonth(int year, int month)
     return month == 2 && leap ? 29 : kDays[static_cast<std::size_t>(month - 1)];
 }
 
+// The tokens of a date, read from the front.
+class Cursor {
+public:
+    explicit Cursor(std::vector<std::string> tokens) : m_tokens(std::move(tokens)) {}
+    const std::string& at(std::size_t k = 0) const
+    {
+        static const std::string none;
+        return m_i + k < m_tokens.size() ? m_tokens[m_i + k] : none;
+    }
+    void skip(std::size_t n = 1) { m_i += n; }
+    bool skipped(std::string_view token)
+    {
+        if (at() != token)
+            return false;
+        skip();
+        return true;
+    }
+    bool atEnd() const { return m_i >= m_tokens.size(); }
+
+private:
+    std::vector<std::string> m_tokens;
+    std::size_t m_i = 0;
+};
+
+struct DateTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int offset = 0; // of the zone, minutes east of UTC; no zone is read as UTC
+};
+
+// [ day-of-week "," ] day month year, the day and month in either order as some mailers
+// wrote them.
+bool readDate(Cursor& c, DateTime& d)
+{
+    if (isDayName(c.at().substr(0, 3)) && !allDigits(c.at(), 1, 2)) {
+        c.skip();
+        c.skipped(",");
+    }
+    std::optional<int> month;
+    if (allDigits(c.at(), 1, 2) && (month = monthOf(c.at(1))))
+        d.day = number(c.at());
+    else if ((month = monthOf(c.at())) && allDigits(c.at(1), 1, 2))
+        d.day = number(c.at(1));
+    else
+        return false;
+    d.month = *month;
+    c.skip(2);
+    c.skipped(",");
+    if (!allDigits(c.at(), 2, 4))
+        return false;
+    d.year = number(c.at());
+    if (c.at().size() == 2)
+        d.year += d.year < 50 ? 2000 : 1900;
+    else if (c.at().size() == 3)
+        d.year += 1900;
+    c.skip();
+    return true;
+}
+
+// hour ":" minute [ ":" second ] [ zone ]
+bool readTime(Cursor& c, DateTime& d)
+{
+    if (!allDigits(c.at(), 1, 2) || c.at(1) != ":" || !allDigits(c.at(2), 1, 2))
+        return false;
+    d.hour = number(c.at());
+    d.minute = number(c.at(2));
+    c.skip(3);
+    if (c.skipped(":")) {
+        if (!allDigits(c.at(), 1, 2))
+            return false;
+        d.second = number(c.at());
+        c.skip();
+    }
+    if (c.atEnd())
+        return true;
+    const auto zone = zoneOffset(c.at());
+    if (zone)
+        d.offset = *zone;
+    return zone.has_value();
+}
+
 } // namespace
 
 std::optional<std::int64_t> parseMessageDate(std::string_view text)
 {
-    std::vector<std::string> t = tokens(text);
-    std::size_t i = 0;
-    const auto at = [&](std::size_t k) -> const std::string& {
-        static const std::string none;
-        return k < t.size() ? t[k] : none;
-    };
-    // [ day-of-week "," ]
-    if (isDayName(at(i).substr(0, 3)) && !allDigits(at(i), 1, 2)) {
-        ++i;
-        if (at(i) == ",")
-            ++i;
-    }
-    // day month year, the day and month in either order as some mailers wrote them
-    int day = 0;
-    std::optional<int> month;
-    if (allDigits(at(i), 1, 2) && (month = monthOf(at(i + 1)))) {
-        day = number(at(i));
-    } else if ((month = monthOf(at(i))) && allDigits(at(i + 1), 1, 2)) {
-        day = number(at(i + 1));
-    } else {
+    Cursor c(tokens(text));
+    DateTime d;
+    if (!readDate(c, d) || !readTime(c, d))
         return std::nullopt;
-    }
-    i += 2;
-    if (at(i) == ",")
-        ++i;
-    if (!allDigits(at(i), 2, 4))
+    if (d.year < 1601 || d.year > 9999 || d.day < 1 || d.day > daysInMonth(d.year, d.month) || d.hour > 23
+        || d.minute > 59 || d.second > 60)
         return std::nullopt;
-    int year = number(at(i));
-    if (at(i).size() == 2)
-        year += year < 50 ? 2000 : 1900;
-    else if (at(i).size() == 3)
-        year += 1900;
-    ++i;
-    // hour ":" minute [ ":" second ]
-    if (!allDigits(at(i), 1, 2) || at(i + 1) != ":" || !allDigits(at(i + 2), 1, 2))
-        return std::nullopt;
-    const int hour = number(at(i));
-    const int minute = number(at(i + 2));
-    int second = 0;
-    i += 3;
-    if (at(i) == ":") {
-        if (!allDigits(at(i + 1), 1, 2))
-            return std::nullopt;
-        second = number(at(i + 1));
-        i += 2;
-    }
-    int offset = 0; // no zone: read as UTC
-    if (i < t.size()) {
-        const auto zone = zoneOffset(at(i));
-        if (!zone)
-            return std::nullopt;
-        offset = *zone;
-    }
-    if (year < 1601 || year > 9999 || day < 1 || day > daysInMonth(year, *month) || hour > 23 || minute > 59
-        || second > 60)
-        return std::nullopt;
-    const std::int64_t days = daysFromCivil(year, *month, day);
-    return days * 86400 + hour * 3600 + minute * 60 + std::min(second, 59) - offset * 60;
+    const std::int64_t days = daysFromCivil(d.year, d.month, d.day);
+    return days * 86400 + d.hour * 3600 + d.minute * 60 + std::min(d.second, 59) - d.offset * 60;
 }
 
 } // namespace carrowin::extract

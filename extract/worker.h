@@ -56,85 +56,22 @@ public:
     };
 
     Worker(Work work, Options options) : m_work(std::move(work)), m_options(options) {}
-    ~Worker()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_wake.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
+    ~Worker();
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
     // Hands `job` to the worker; waits while too much is queued (see Back-pressure).
-    void submit(Job job, std::size_t bytes = 0)
-    {
-        std::unique_lock lock(m_mutex);
-        if (!m_thread.joinable())
-            m_thread = std::thread([this] { loop(); });
-        if (!hasRoomFor(bytes)) {
-            m_hurry = true; // a full queue is worth waking the thread for, however few wait
-            if (m_sleeping)
-                m_wake.notify_one();
-            m_room.wait(lock, [&] { return hasRoomFor(bytes); });
-        }
-        if (m_waiting.empty())
-            m_oldest = Clock::now();
-        m_waiting.push_back({std::move(job), bytes});
-        m_waitingBytes += bytes;
-        ++m_submitted;
-        if (m_sleeping && ready())
-            m_wake.notify_one();
-    }
-
+    void submit(Job job, std::size_t bytes = 0);
     // Has the thread start on what waits now, however few.
-    void flush()
-    {
-        std::lock_guard lock(m_mutex);
-        m_hurry = !m_waiting.empty();
-        if (m_sleeping && m_hurry)
-            m_wake.notify_one();
-    }
-
+    void flush();
     // The oldest job not yet taken back, if its work is done.
-    std::optional<Job> tryTake()
-    {
-        std::lock_guard lock(m_mutex);
-        return takeFrontLocked();
-    }
-
+    std::optional<Job> tryTake();
     // The oldest job not yet taken back, once its work is done. There must be one.
-    Job take()
-    {
-        waitUntilDone(1);
-        std::lock_guard lock(m_mutex);
-        return std::move(*takeFrontLocked());
-    }
-
+    Job take();
     // Waits until `count` jobs are done and not taken back, or all jobs in flight are.
-    void waitUntilDone(std::size_t count)
-    {
-        std::unique_lock lock(m_mutex);
-        const auto enough = [&] { return m_done.size() >= std::min(count, inFlightLocked()); };
-        if (enough())
-            return;
-        m_awaited = std::min(count, inFlightLocked());
-        m_hurry = !m_waiting.empty();
-        if (m_sleeping && m_hurry)
-            m_wake.notify_one();
-        m_finished.wait(lock, enough);
-        m_awaited = 0;
-    }
-
+    void waitUntilDone(std::size_t count);
     // Jobs submitted and not yet taken back.
-    std::size_t inFlight() const
-    {
-        std::lock_guard lock(m_mutex);
-        return inFlightLocked();
-    }
+    std::size_t inFlight() const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -144,67 +81,10 @@ private:
     };
 
     std::size_t inFlightLocked() const { return m_submitted - m_taken; }
-
-    std::optional<Job> takeFrontLocked()
-    {
-        if (m_done.empty())
-            return std::nullopt;
-        Job job = std::move(m_done.front());
-        m_done.pop_front();
-        ++m_taken;
-        return job;
-    }
-
-    bool hasRoomFor(std::size_t bytes) const
-    {
-        if (m_waiting.empty())
-            return true;
-        return m_waiting.size() < m_options.maxQueued && m_waitingBytes + bytes <= m_options.maxQueuedBytes;
-    }
-
-    // Whether the jobs waiting are worth waking the thread for.
-    bool ready() const
-    {
-        if (m_waiting.empty())
-            return false;
-        return m_hurry || m_waiting.size() >= m_options.wakeBatch || m_waitingBytes >= m_options.wakeBytes
-               || (m_options.maxDelay.count() > 0 && Clock::now() - m_oldest >= m_options.maxDelay);
-    }
-
-    void loop()
-    {
-        std::vector<Job> group;
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_sleeping = true;
-            while (!m_stop && !ready()) {
-                if (m_options.maxDelay.count() == 0)
-                    m_wake.wait(lock);
-                else if (m_waiting.empty())
-                    m_wake.wait_for(lock, m_options.maxDelay); // looks again at least that often
-                else
-                    m_wake.wait_until(lock, m_oldest + m_options.maxDelay);
-            }
-            m_sleeping = false;
-            if (m_stop)
-                return;
-            for (std::size_t n = std::min(m_waiting.size(), m_options.maxGroup); n > 0; --n) {
-                m_waitingBytes -= m_waiting.front().bytes;
-                group.push_back(std::move(m_waiting.front().job));
-                m_waiting.pop_front();
-            }
-            m_hurry = m_hurry && !m_waiting.empty();
-            lock.unlock();
-            m_room.notify_all();
-            m_work(std::span<Job>(group));
-            lock.lock();
-            for (Job& job : group)
-                m_done.push_back(std::move(job));
-            group.clear();
-            if (m_awaited > 0 && m_done.size() >= m_awaited)
-                m_finished.notify_all();
-        }
-    }
+    std::optional<Job> takeFrontLocked();
+    bool hasRoomFor(std::size_t bytes) const;
+    bool ready() const;
+    void loop();
 
     Work m_work;
     const Options m_options;
@@ -217,12 +97,158 @@ private:
     std::size_t m_waitingBytes = 0;
     std::size_t m_submitted = 0;
     std::size_t m_taken = 0;
-    std::size_t m_awaited = 0;          // the caller waits for this many done jobs
-    Clock::time_point m_oldest{};       // when the oldest waiting job came
+    std::size_t m_awaited = 0;    // the caller waits for this many done jobs
+    Clock::time_point m_oldest{}; // when the oldest waiting job came
     bool m_sleeping = false;
     bool m_hurry = false; // flushed, awaited or full: the thread starts however few wait
     bool m_stop = false;
     std::thread m_thread; // last: it starts with the first job and stops before the rest goes
 };
+
+template <typename Job>
+Worker<Job>::~Worker()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+template <typename Job>
+void Worker<Job>::submit(Job job, std::size_t bytes)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { loop(); });
+    if (!hasRoomFor(bytes)) {
+        m_hurry = true; // a full queue is worth waking the thread for, however few wait
+        if (m_sleeping)
+            m_wake.notify_one();
+        m_room.wait(lock, [&] { return hasRoomFor(bytes); });
+    }
+    if (m_waiting.empty())
+        m_oldest = Clock::now();
+    m_waiting.push_back({std::move(job), bytes});
+    m_waitingBytes += bytes;
+    ++m_submitted;
+    if (m_sleeping && ready())
+        m_wake.notify_one();
+}
+
+template <typename Job>
+void Worker<Job>::flush()
+{
+    std::lock_guard lock(m_mutex);
+    m_hurry = !m_waiting.empty();
+    if (m_sleeping && m_hurry)
+        m_wake.notify_one();
+}
+
+template <typename Job>
+std::optional<Job> Worker<Job>::tryTake()
+{
+    std::lock_guard lock(m_mutex);
+    return takeFrontLocked();
+}
+
+template <typename Job>
+Job Worker<Job>::take()
+{
+    waitUntilDone(1);
+    std::lock_guard lock(m_mutex);
+    return std::move(*takeFrontLocked());
+}
+
+template <typename Job>
+void Worker<Job>::waitUntilDone(std::size_t count)
+{
+    std::unique_lock lock(m_mutex);
+    const auto enough = [&] { return m_done.size() >= std::min(count, inFlightLocked()); };
+    if (enough())
+        return;
+    m_awaited = std::min(count, inFlightLocked());
+    m_hurry = !m_waiting.empty();
+    if (m_sleeping && m_hurry)
+        m_wake.notify_one();
+    m_finished.wait(lock, enough);
+    m_awaited = 0;
+}
+
+template <typename Job>
+std::size_t Worker<Job>::inFlight() const
+{
+    std::lock_guard lock(m_mutex);
+    return inFlightLocked();
+}
+
+template <typename Job>
+std::optional<Job> Worker<Job>::takeFrontLocked()
+{
+    if (m_done.empty())
+        return std::nullopt;
+    Job job = std::move(m_done.front());
+    m_done.pop_front();
+    ++m_taken;
+    return job;
+}
+
+template <typename Job>
+bool Worker<Job>::hasRoomFor(std::size_t bytes) const
+{
+    if (m_waiting.empty())
+        return true;
+    return m_waiting.size() < m_options.maxQueued && m_waitingBytes + bytes <= m_options.maxQueuedBytes;
+}
+
+// Whether the jobs waiting are worth waking the thread for.
+template <typename Job>
+bool Worker<Job>::ready() const
+{
+    if (m_waiting.empty())
+        return false;
+    return m_hurry || m_waiting.size() >= m_options.wakeBatch || m_waitingBytes >= m_options.wakeBytes
+           || (m_options.maxDelay.count() > 0 && Clock::now() - m_oldest >= m_options.maxDelay);
+}
+
+// The thread: it sleeps until what waits is worth waking for, takes it as one group,
+// works through it without the lock, and hands it back.
+template <typename Job>
+void Worker<Job>::loop()
+{
+    std::vector<Job> group;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_sleeping = true;
+        while (!m_stop && !ready()) {
+            if (m_options.maxDelay.count() == 0)
+                m_wake.wait(lock);
+            else if (m_waiting.empty())
+                m_wake.wait_for(lock, m_options.maxDelay); // looks again at least that often
+            else
+                m_wake.wait_until(lock, m_oldest + m_options.maxDelay);
+        }
+        m_sleeping = false;
+        if (m_stop)
+            return;
+        for (std::size_t n = std::min(m_waiting.size(), m_options.maxGroup); n > 0; --n) {
+            m_waitingBytes -= m_waiting.front().bytes;
+            group.push_back(std::move(m_waiting.front().job));
+            m_waiting.pop_front();
+        }
+        m_hurry = m_hurry && !m_waiting.empty();
+        lock.unlock();
+        m_room.notify_all();
+        m_work(std::span<Job>(group));
+        lock.lock();
+        for (Job& job : group)
+            m_done.push_back(std::move(job));
+        group.clear();
+        if (m_awaited > 0 && m_done.size() >= m_awaited)
+            m_finished.notify_all();
+    }
+}
 
 } // namespace carrowin::extract
