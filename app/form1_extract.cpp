@@ -29,8 +29,9 @@ public:
         extract::NamingSettings s;
         s.bySubject = m_view.value(Control::sopt1) == Module1::True;
         s.removeRe = m_view.value(Control::Check1) == 1;
-        // A prefix the user has typed since the box was last drawn wins over a name that
-        // is not shown yet.
+        // A prefix the user has typed since the box was last drawn wins over the name the
+        // run goes on from (that of the last message named, which may not be on the disk
+        // yet, and so is not shown yet).
         const std::string box = m_view.text(Control::fpref1);
         if (m_namePending && box != m_shownName)
             m_namePending = false;
@@ -51,7 +52,7 @@ public:
 
     void messageDone(const extract::Progress& p) override
     {
-        m_count = p.filesQueued;
+        m_count = p.filesNamed;
         if (!m_shown || Clock::now() - *m_shown >= m_frame)
             redrawCaptions();
         m_view.processPendingEvents();
@@ -59,23 +60,33 @@ public:
 
     // A large message takes a while: the captions are brought up to date before it, and
     // the window repaints and sees Cancel and closing between its pieces.
+    // The counter and the prefix box show files that are on the disk under their names.
+    void filesNamed(const extract::Progress& p, const std::string& lastBaseName) override
+    {
+        m_count = p.filesNamed;
+        m_lastNamed = lastBaseName;
+        m_namedSinceShown = true;
+    }
+
     void writing(const extract::Progress& p) override
     {
-        m_count = p.filesQueued;
+        m_count = p.filesNamed;
         redrawCaptions();
         m_view.processPendingEvents();
     }
 
-    // Brings the counter and the prefix box up to the last file written.
+    // Brings the counter and the prefix box up to the last file named. Until a file is
+    // named there is nothing to draw, and the frame starts with the first drawing.
     void redrawCaptions()
     {
-        if (m_count > 0)
-            m_view.setText(Control::prog1, "File " + std::to_string(m_count));
-        if (m_namePending) {
-            m_view.setText(Control::fpref1, m_pendingName);
-            m_shownName = m_pendingName;
+        if (m_count == 0)
+            return;
+        m_view.setText(Control::prog1, "File " + std::to_string(m_count));
+        if (m_namedSinceShown) {
+            m_view.setText(Control::fpref1, m_lastNamed);
+            m_shownName = m_lastNamed;
+            m_namedSinceShown = false;
         }
-        m_namePending = false;
         m_shown = Clock::now();
     }
 
@@ -86,8 +97,10 @@ private:
     std::uint64_t m_count = 0;
     std::string m_shownName;   // what the prefix box showed when last drawn by the run
     std::string m_folderShown; // what the output folder box held when the record was named
-    std::string m_pendingName;
+    std::string m_pendingName; // the name the next message in prefix mode goes on from
     bool m_namePending = false;
+    std::string m_lastNamed; // of the last file named
+    bool m_namedSinceShown = false;
 };
 
 } // namespace

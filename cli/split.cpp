@@ -34,6 +34,7 @@ public:
             m_progress->update(p);
     }
     void writing(const extract::Progress& p) override { messageDone(p); }
+    void filesNamed(const extract::Progress& p, const std::string&) override { messageDone(p); }
     void planned(const extract::PlannedFile& f) override
     {
         if (m_progress)

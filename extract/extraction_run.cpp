@@ -53,11 +53,15 @@ public:
     RunSummary finish();
 
     // After a failure that ends the run: the messages already handed to the writer are
-    // complete, and are written and named all the same. A failure of theirs is lost
-    // behind the first one.
+    // complete, and are written and named all the same, and counted. A failure of theirs
+    // is lost behind the first one.
     void finishQueued() noexcept;
 
 private:
+    // Tells the host of the files named since it was last told.
+    void reportNamed();
+    // The files of the current folder named and their names durable, before it is left.
+    void finishFolder();
     // Names the messages waiting, in order: every one of them, or only those whose
     // comparison is done.
     void nameWaiting(bool all);
@@ -90,7 +94,8 @@ private:
 
 bool Run::recordStarts(std::uint64_t marker)
 {
-    m_progress.filesNamed += m_writer.takeNamed(); // and a failure to write ends the run here
+    m_writer.takeNamed(); // and a failure to write ends the run here
+    reportNamed();
     if (m_host.cancelRequested()) {
         m_cancelled = true;
         return false;
@@ -112,10 +117,17 @@ void Run::bodyBytes(std::string_view bytes)
 {
     // A large message lets the host show where the run is, every piece of kWritePiece.
     const std::uint64_t before = m_reader.size();
-    if ((before + bytes.size()) / kWritePiece != before / kWritePiece)
+    if ((before + bytes.size()) / kWritePiece != before / kWritePiece) {
+        m_writer.takeNamed(); // the batches before it are named meanwhile
+        reportNamed();
         m_host.writing({m_progress.filesQueued, m_progress.filesNamed, m_marker + before, m_progress.bytesTotal});
-    if (m_reader.beginsStreaming(bytes.size()))
-        m_writer.flush(); // the small ones before it do not wait for it
+    }
+    // What came before a large message is named, on the disk, before it streams: it can
+    // take long, and Cancel or the end of the program meanwhile keeps what came before.
+    if (m_reader.beginsStreaming(bytes.size())) {
+        m_writer.drain();
+        reportNamed();
+    }
     if (const std::error_code err = m_reader.add(bytes))
         throw ExtractError::fromCode(
             ErrorKind::Output, "Cannot write",
@@ -153,8 +165,25 @@ void Run::recordEnds(std::uint64_t end)
 RunSummary Run::finish()
 {
     nameWaiting(true);
-    m_progress.filesNamed += m_writer.drain();
-    return {m_cancelled ? RunEnding::Cancelled : RunEnding::Completed, m_progress.filesQueued, m_skipped, m_undated};
+    finishFolder();
+    const std::uint64_t files = m_options.dryRun ? m_progress.filesQueued : m_progress.filesNamed;
+    return {m_cancelled ? RunEnding::Cancelled : RunEnding::Completed, files, m_skipped, m_undated};
+}
+
+void Run::finishFolder()
+{
+    m_writer.drain();
+    reportNamed();
+    if (m_folder && !m_options.dryRun)
+        m_folder->makeNamesDurable();
+}
+
+void Run::reportNamed()
+{
+    if (m_writer.named() == m_progress.filesNamed)
+        return;
+    m_progress.filesNamed = m_writer.named();
+    m_host.filesNamed(m_progress, m_writer.lastNamed());
 }
 
 // After a failure that ends the run: the messages already handed to the writer are
@@ -164,6 +193,12 @@ void Run::finishQueued() noexcept
 {
     try {
         m_writer.drain();
+    } catch (...) {
+    }
+    try {
+        reportNamed();
+        if (m_folder && !m_options.dryRun)
+            m_folder->makeNamesDurable();
     } catch (...) {
     }
 }
@@ -207,7 +242,7 @@ void Run::useFolder(const std::string& path)
     if (m_folderPath == path)
         return;
     nameWaiting(true);
-    m_progress.filesNamed += m_writer.drain();
+    finishFolder();
     m_names.reset();
     m_folder.reset();
     m_folderPath = path;
@@ -242,13 +277,14 @@ RunSummary runOver(const ReadAt& readAt, std::uint64_t size, const std::string& 
         return got;
     };
     Run run(host, options, readAt, size);
+    RunSummary summary;
     try {
         streamRecords(read, size, pieceSize, run);
+        summary = run.finish();
     } catch (...) {
         run.finishQueued();
         throw;
     }
-    const RunSummary summary = run.finish();
     if (summary.filesWritten + summary.skipped == 0 && summary.ending == RunEnding::Completed && !signature)
         throw ExtractError(ErrorKind::Mailbox, label,
                            "\"" + label + "\" is not an OE4 mailbox: it has neither the \"JMF6\" header nor any message record");

@@ -11,7 +11,7 @@ namespace carrowin::extract {
 
 struct Progress {
     std::uint64_t filesQueued = 0; // message files handed on to be written (in a dry run: planned)
-    std::uint64_t filesNamed = 0;  // of those, the files that have their names in the output folder
+    std::uint64_t filesNamed = 0;  // of those, the files that have their names, durable, in the output folder
     std::uint64_t bytesDone = 0;   // mailbox bytes read so far
     std::uint64_t bytesTotal = 0;  // mailbox size
 };
@@ -38,6 +38,14 @@ public:
     // After every message read to its end and handed on: to be written, found already
     // there, or planned. The place where a window lets its events run.
     virtual void messageDone(const Progress& progress) = 0;
+    // When files have been given their names (they are on the disk, durable, under them):
+    // `progress.filesNamed` counts them, `lastBaseName` is what the last of them was named
+    // (without its extension). Also before a run that failed throws.
+    virtual void filesNamed(const Progress& progress, const std::string& lastBaseName)
+    {
+        (void)progress;
+        (void)lastBaseName;
+    }
     // While a large message is read: every kWritePiece bytes of it; `progress` counts the
     // files before it. A window shows its counter and lets its events run, so that it
     // repaints and sees Cancel (which stops the run before the next message, not inside

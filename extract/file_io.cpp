@@ -127,6 +127,22 @@ PendingFile OutputFolder::createPending() const
     throw ExtractError::fromCode(ErrorKind::Output, "Cannot create a file in the output folder", m_path, ec);
 }
 
+void OutputFolder::makeDurable(std::span<PendingFile* const> files, const std::string& firstName) const
+{
+    std::vector<NativeHandle> handles;
+    handles.reserve(files.size());
+    for (const PendingFile* file : files)
+        handles.push_back(file->m_handle);
+    if (const std::error_code ec = native::makeDurable(folderOf(m_handle, m_path), handles))
+        throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(m_path, firstName), ec);
+}
+
+void OutputFolder::makeNamesDurable() const
+{
+    if (const std::error_code ec = native::makeNamesDurable(folderOf(m_handle, m_path)))
+        throw ExtractError::fromCode(ErrorKind::Output, "Cannot write in the output folder", m_path, ec);
+}
+
 bool OutputFolder::name(PendingFile& file, const std::string& name) const
 {
     std::error_code ec;

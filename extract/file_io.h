@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -105,6 +106,14 @@ public:
 
     // A new file in the folder that nobody sees yet.
     PendingFile createPending() const;
+
+    // Makes the bytes of complete files durable before they are named, so that a name
+    // never reaches the disk before the bytes it names. On failure, throws naming
+    // `firstName`, the name the first of them was to get; none of them is then named.
+    void makeDurable(std::span<PendingFile* const> files, const std::string& firstName) const;
+    // Makes the names given so far durable: what a run reports as written survives a
+    // power cut after it reported it.
+    void makeNamesDurable() const;
 
     // Gives the complete file `name`, unless an entry of that name exists (file, folder,
     // link, hidden or not): then false, and nothing changes. It never replaces anything.

@@ -5,20 +5,26 @@
 #include "path_rules.h"
 #include "paths.h"
 
+#include <vector>
+
 namespace carrowin::extract {
 
-// What the run may be ahead of the thread: messages queued (each may hold an open file)
-// and their bytes. The thread is woken for a batch at a time (waking it for every small
-// message would cost the run more than writing it), and nothing waits longer than 20 ms
-// in memory: what a killed run had not yet written is lost.
+// The first stage is woken for a batch at a time (waking it for every small message
+// would cost the run more than writing it), and nothing waits longer than 20 ms in
+// memory: what a killed run had not yet written is lost. The second takes whatever is
+// written when it comes to it: the time a batch takes to become durable gathers the
+// next one, so the batches grow with the disk's latency. Each stage holds at most a few
+// hundred open files.
 FileWriter::FileWriter()
-    : m_worker([this](std::span<Job> group) { writeGroup(group); },
-               {.maxQueued = 256,
-                .maxQueuedBytes = std::size_t{8} << 20,
-                .maxGroup = 256,
-                .wakeBatch = 32,
-                .wakeBytes = std::size_t{4} << 20,
-                .maxDelay = std::chrono::milliseconds(20)})
+    : m_naming([this](std::span<Job> group) { nameGroup(group); },
+               {.maxQueued = 256, .maxGroup = 256, .wakeBatch = 1}),
+      m_writing([this](std::span<Job> group) { writeGroup(group); },
+                {.maxQueued = 256,
+                 .maxQueuedBytes = std::size_t{8} << 20,
+                 .maxGroup = 64,
+                 .wakeBatch = 32,
+                 .wakeBytes = std::size_t{4} << 20,
+                 .maxDelay = std::chrono::milliseconds(20)})
 {
 }
 
@@ -26,81 +32,136 @@ void FileWriter::add(const OutputFolder& folder, ReadMessage message, ChosenName
 {
     const bool large = message.file.has_value();
     const std::size_t bytes = message.keptBytes.size();
-    m_worker.submit({&folder, std::move(message), std::move(name), nullptr, false}, bytes);
+    m_writing.submit({&folder, std::move(message), std::move(name), nullptr, false}, bytes);
     if (large)
-        m_worker.flush(); // a large message's file is named at once
+        m_writing.flush(); // a large message's file is named at once
+    passWritten(false);
 }
 
-void FileWriter::flush()
+void FileWriter::takeNamed()
 {
-    m_worker.flush();
+    passWritten(false);
+    while (std::optional<Job> job = m_naming.tryTake())
+        count(*job);
 }
 
-std::uint64_t FileWriter::takeNamed()
+void FileWriter::drain()
 {
-    std::uint64_t named = 0;
-    while (std::optional<Job> job = m_worker.tryTake())
-        named = count(std::move(job), named);
-    return named;
+    m_writing.flush();
+    passWritten(true);
+    m_naming.flush();
+    while (m_naming.inFlight() > 0) {
+        Job job = m_naming.take();
+        count(job);
+    }
 }
 
-std::uint64_t FileWriter::drain()
+// Written files go on to be made durable and named, in order.
+void FileWriter::passWritten(bool wait)
 {
-    std::uint64_t named = 0;
-    m_worker.flush();
-    while (m_worker.inFlight() > 0)
-        named = count(m_worker.take(), named);
-    return named;
+    while (m_writing.inFlight() > 0) {
+        std::optional<Job> job = wait ? std::optional(m_writing.take()) : m_writing.tryTake();
+        if (!job)
+            return;
+        m_naming.submit(std::move(*job));
+    }
 }
 
-std::uint64_t FileWriter::count(std::optional<Job> job, std::uint64_t named)
+void FileWriter::count(Job& job)
 {
-    if (job->failure)
-        std::rethrow_exception(job->failure);
-    return job->dropped ? named : named + 1;
+    if (job.failure)
+        std::rethrow_exception(job.failure);
+    if (!job.named)
+        return;
+    ++m_named;
+    m_lastNamed = std::move(job.name.baseName);
 }
 
 void FileWriter::writeGroup(std::span<Job> group) noexcept
 {
     for (Job& job : group) {
-        if (m_failed) {
-            job.dropped = true; // the run ends with the failure before it
+        if (m_writingFailed) {
+            job.message.file.reset(); // the run ends with the failure before it
             continue;
         }
         try {
-            writeOne(job);
+            write(job);
         } catch (...) {
             job.failure = std::current_exception();
-            m_failed = true;
+            job.message.file.reset(); // a file without a name vanishes with its bytes
+            m_writingFailed = true;
         }
-        job.message.file.reset(); // a file without a name vanishes with its bytes
     }
 }
 
-void FileWriter::writeOne(Job& job)
+void FileWriter::nameGroup(std::span<Job> group) noexcept
+{
+    // The files up to the first that failed to be written are made durable together,
+    // then named; none after a failure is.
+    std::vector<PendingFile*> files;
+    std::size_t ready = 0;
+    for (; ready < group.size() && !m_namingFailed; ++ready) {
+        if (group[ready].failure || !group[ready].message.file) {
+            m_namingFailed = true;
+            break;
+        }
+        files.push_back(&*group[ready].message.file);
+    }
+    try {
+        if (!files.empty())
+            group.front().folder->makeDurable(files, group.front().name.fileName);
+    } catch (...) {
+        group.front().failure = std::current_exception();
+        m_namingFailed = true;
+        ready = 0;
+    }
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        Job& job = group[i];
+        if (i < ready) {
+            try {
+                name(job);
+            } catch (...) {
+                job.failure = std::current_exception();
+                m_namingFailed = true;
+                ready = i + 1;
+            }
+        }
+        if (!job.named)
+            job.message.file.reset();
+    }
+}
+
+void FileWriter::write(Job& job)
 {
     const OutputFolder& folder = *job.folder;
     ReadMessage& m = job.message;
-    std::string fileName = job.name.fileName;
     if (!m.file) {
         m.file.emplace(folder.createPending());
         if (const std::error_code err = m.file->write(std::exchange(m.keptBytes, {})))
-            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(folder.path(), fileName), err);
+            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(folder.path(), job.name.fileName),
+                                         err);
     }
     // A file system that keeps no such times leaves the time of writing: the message
     // itself is whole, which is what counts.
     if (m.modified)
         (void)m.file->setModified(*m.modified);
-    if (!folder.name(*m.file, fileName)) {
+}
+
+void FileWriter::name(Job& job)
+{
+    const OutputFolder& folder = *job.folder;
+    PendingFile& file = *job.message.file;
+    if (!folder.name(file, job.name.fileName)) {
         // Taken since the run chose it: numbered on from there, never replacing.
         NumberingMemo memo;
         const TakenTest taken = [&](const std::string& candidate) {
-            return isReservedDeviceName(candidate) || !folder.name(*m.file, candidate);
+            return isReservedDeviceName(candidate) || !folder.name(file, candidate);
         };
-        const std::string ext = fileName.substr(job.name.baseName.size());
-        fileName = chooseFreeName(job.name.baseName, ext, taken, memo, kFileNameLimit).fileName;
+        const std::string ext = job.name.fileName.substr(job.name.baseName.size());
+        job.name = chooseFreeName(job.name.baseName, ext, taken, memo, kFileNameLimit);
     }
-    folder.finish(*m.file, fileName);
+    folder.finish(file, job.name.fileName);
+    job.named = true;
 }
 
 } // namespace carrowin::extract

@@ -1,10 +1,11 @@
 #pragma once
-// Writes and names message files on a thread of its own (a Worker), beside the reading of
-// the next messages. A small message comes as its bytes, a large one as the file it was
-// written to while it streamed by; either way the file gets its name only when complete,
-// never replacing anything, and one thread alone creates and names files in a folder
-// while the run streams none. The files come back to the run in order once they have
-// their names, so that it counts what is really there.
+// Writes and names message files beside the reading of the next messages, in two stages
+// of a thread each (Workers): the first creates the files (without a name) and writes
+// them; the second makes a batch of them durable together and only then gives each its
+// name, never replacing anything, while the first writes the next batch. So no name
+// ever reaches the disk before the bytes it names. A small message comes as its bytes, a
+// large one as the file it was written to while it streamed by. The files come back to
+// the run in order once they have their names, so that it counts what is really there.
 #include "message_reader.h"
 #include "output_naming.h"
 #include "worker.h"
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <exception>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace carrowin::extract {
@@ -26,30 +28,39 @@ public:
     // much is queued.
     void add(const OutputFolder& folder, ReadMessage message, ChosenName name);
 
-    // Has what is queued written now, without waiting for it (a large message follows).
-    void flush();
+    // Takes back the files named by now, without waiting, and counts them. Throws the
+    // first failure: the files behind it are dropped, unnamed.
+    void takeNamed();
+    // The same, once every file queued has its name or has been dropped.
+    void drain();
 
-    // The files named since the last call, without waiting. Throws the first failure:
-    // the files behind it are dropped, unnamed.
-    std::uint64_t takeNamed();
-    // The same, once every file queued has its name.
-    std::uint64_t drain();
+    // The files named so far, and the base name the last of them got.
+    std::uint64_t named() const { return m_named; }
+    const std::string& lastNamed() const { return m_lastNamed; }
 
 private:
     struct Job {
         const OutputFolder* folder = nullptr;
         ReadMessage message;
-        ChosenName name;
+        ChosenName name;            // as chosen; as given once named
         std::exception_ptr failure; // why it has no name
-        bool dropped = false;       // behind a failure: not written
+        bool named = false;
     };
 
     void writeGroup(std::span<Job> group) noexcept;
-    static void writeOne(Job& job);
-    std::uint64_t count(std::optional<Job> job, std::uint64_t named);
+    void nameGroup(std::span<Job> group) noexcept;
+    static void write(Job& job);
+    static void name(Job& job);
+    void passWritten(bool wait);
+    void count(Job& job);
 
-    bool m_failed = false; // the writer's thread's: after a failure nothing more is written
-    Worker<Job> m_worker;  // last: it stops before what it uses goes
+    std::uint64_t m_named = 0;
+    std::string m_lastNamed;
+    bool m_writingFailed = false; // the first stage's: after a failure nothing more is written
+    bool m_namingFailed = false;  // the second stage's: nor named
+    // Last: they stop before what they use goes.
+    Worker<Job> m_naming;
+    Worker<Job> m_writing;
 };
 
 } // namespace carrowin::extract

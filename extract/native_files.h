@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -47,6 +48,12 @@ NativeHandle createAnonymous(const Folder& folder, std::error_code& ec);
 std::string temporaryName(unsigned counter);
 // A new file under `name`; kNoHandle, with no error, when the name is taken.
 NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec);
+
+// Makes the bytes of `files` (all in `folder`) durable: they survive a power cut from
+// now on. POSIX: one syncfs of the folder's file system; Windows: each file flushed.
+std::error_code makeDurable(const Folder& folder, std::span<const NativeHandle> files);
+// Makes the names given in `folder` durable (POSIX: the file system synced again).
+std::error_code makeNamesDurable(const Folder& folder);
 
 enum class Naming { Named, Taken, Failed };
 // Gives `file` (anonymous, or under `temporaryName`) the name `name`, never replacing an

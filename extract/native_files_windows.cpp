@@ -171,6 +171,21 @@ NativeHandle createExclusive(const Folder& folder, const std::string& name, std:
     return kNoHandle;
 }
 
+std::error_code makeDurable(const Folder&, std::span<const NativeHandle> files)
+{
+    for (const NativeHandle file : files)
+        if (!FlushFileBuffers(handleOf(file)))
+            return lastError();
+    return {};
+}
+
+std::error_code makeNamesDurable(const Folder&)
+{
+    // NTFS writes a rename to its journal; nothing short of flushing the whole volume
+    // (which needs an administrator) makes it durable sooner.
+    return {};
+}
+
 Naming nameFile(const Folder& folder, NativeHandle file, const std::string&, const std::string& name,
                 std::error_code& ec)
 {

@@ -165,7 +165,7 @@ TEST_F(Cli, SplitsAMailboxLargerThanFourGibibytes)
 TEST(ProgressLine, FitsTheTerminalByShorteningTheLabel)
 {
     using carrowin::cli::ProgressLine;
-    const carrowin::extract::Progress p{.filesQueued = 12, .bytesDone = 3 * 1048576, .bytesTotal = 10 * 1048576};
+    const carrowin::extract::Progress p{.filesNamed = 12, .bytesDone = 3 * 1048576, .bytesTotal = 10 * 1048576};
     const std::string figures = ": 12 messages, 3.0 of 10.0 MiB, 1.5 MiB/s";
     EXPECT_EQ(ProgressLine::format("Inbox.mbx", p, 2.0, 80), "Inbox.mbx" + figures);
     // 79 columns at most for 80: the start of a long path gives way, never the figures.

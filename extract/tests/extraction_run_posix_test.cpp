@@ -42,6 +42,8 @@ TEST_F(ExtractionRun, FailingWriteRemovesThePartFileAndKeepsEarlierOnes)
                          std::make_error_code(std::errc::file_too_large));
     ::setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(outNames(), (std::vector<std::string>{"small.eml"}));
+    EXPECT_EQ(host.named, 1u) << "the count at the failure is that of the files there";
+    EXPECT_EQ(host.lastNamed, "small");
 }
 
 TEST_F(ExtractionRun, UnwritableOutputFolderIsAnError)

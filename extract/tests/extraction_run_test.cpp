@@ -79,11 +79,16 @@ TEST_F(ExtractionRun, OutputFolderChangedDuringTheRunStartsItsNumberingAfresh)
 TEST_F(ExtractionRun, CancelStopsBeforeTheNextRecordAndKeepsWhatIsWritten)
 {
     const std::string path = writeMailbox({t::mail("a"), t::mail("b"), t::mail("c")});
-    host.onFile = [&](const Progress& p) { host.cancel = p.filesQueued == 2; };
+    host.onFile = [&](const Progress& p) {
+        host.cancel = p.filesQueued == 2;
+        EXPECT_LE(p.filesNamed, outNames().size()) << "counted before it was named";
+    };
     const RunSummary s = runExtraction(path, host);
     EXPECT_EQ(s.ending, RunEnding::Cancelled);
     EXPECT_EQ(s.filesWritten, 2u);
     EXPECT_EQ(outNames(), (std::vector<std::string>{"a.eml", "b.eml"}));
+    EXPECT_EQ(host.named, 2u);
+    EXPECT_EQ(host.lastNamed, "b");
 }
 
 TEST_F(ExtractionRun, MissingFolderOrUnreadableMailboxIsAnErrorAndCreatesNothing)

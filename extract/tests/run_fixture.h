@@ -17,6 +17,8 @@ public:
     std::vector<extract::Progress> progress;
     std::vector<std::string> names;
     std::function<void(const extract::Progress&)> onFile;
+    std::uint64_t named = 0; // as the run last told
+    std::string lastNamed;
 
     bool cancelRequested() override { return cancel; }
     extract::NamingSettings currentSettings() override { return settings; }
@@ -25,6 +27,11 @@ public:
         settings.workingName = workingName;
         settings.outputFolder = outputFolder;
         names.push_back(workingName);
+    }
+    void filesNamed(const extract::Progress& p, const std::string& lastBaseName) override
+    {
+        named = p.filesNamed;
+        lastNamed = lastBaseName;
     }
     void messageDone(const extract::Progress& p) override
     {
