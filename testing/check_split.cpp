@@ -42,8 +42,8 @@ bool holds(const fs::path& file, std::ifstream& mailbox, const Planned& p)
     std::ifstream in(file, std::ios::binary);
     mailbox.clear();
     mailbox.seekg(static_cast<std::streamoff>(p.offset + 16));
-    std::string ours(1 << 20, '\0');
-    std::string theirs(1 << 20, '\0');
+    static std::string ours(1 << 20, '\0');
+    static std::string theirs(1 << 20, '\0');
     for (std::uint64_t left = p.size; left > 0;) {
         const auto n = static_cast<std::streamsize>(std::min<std::uint64_t>(left, ours.size()));
         mailbox.read(ours.data(), n);
