@@ -3,6 +3,7 @@
 #include "archive.h"
 #include "batch.h"
 #include "console.h"
+#include "file_io.h"
 #include "options.h"
 #include "paths.h"
 #include "split.h"
@@ -89,6 +90,7 @@ int run(const Options& o)
 int main(int argc, char** argv)
 {
     prepareStandardStreams();
+    carrowin::extract::allowOpenFiles();
     const auto parsed = parseArguments(utf8Arguments(argc, argv));
     if (const int* status = std::get_if<int>(&parsed))
         return *status;

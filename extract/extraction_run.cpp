@@ -122,9 +122,9 @@ void Run::bodyBytes(std::string_view bytes)
         reportNamed();
         m_host.writing({m_progress.filesQueued, m_progress.filesNamed, m_marker + before, m_progress.bytesTotal});
     }
-    // What came before a large message is named, on the disk, before it streams: it can
-    // take long, and Cancel or the end of the program meanwhile keeps what came before.
-    if (m_reader.beginsStreaming(bytes.size())) {
+    // The small messages before a large one are named, on the disk, before it streams: it
+    // can take long, and Cancel or the end of the program meanwhile keeps what came before.
+    if (m_reader.beginsStreaming(bytes.size()) && m_writer.holdsSmallMessages()) {
         m_writer.drain();
         reportNamed();
     }

@@ -21,6 +21,11 @@
 
 namespace carrowin::extract {
 
+// For a program to call once as it starts: lets it hold open as many files as the
+// system allows it. A run keeps written files open until a batch of them is durable and
+// named, and larger batches cost less.
+void allowOpenFiles() noexcept;
+
 // A file descriptor on POSIX, a HANDLE on Windows; kNoHandle for none.
 using NativeHandle = std::intptr_t;
 inline constexpr NativeHandle kNoHandle = -1;

@@ -34,6 +34,9 @@ public:
     // The same, once every file queued has its name or has been dropped.
     void drain();
 
+    // Whether small messages (their bytes, not a file) are among those not yet named.
+    bool holdsSmallMessages() const { return m_smallInFlight > 0; }
+
     // The files named so far, and the base name the last of them got.
     std::uint64_t named() const { return m_named; }
     const std::string& lastNamed() const { return m_lastNamed; }
@@ -45,6 +48,7 @@ private:
         ChosenName name;            // as chosen; as given once named
         std::exception_ptr failure; // why it has no name
         bool named = false;
+        bool small = false; // came as its bytes
     };
 
     void writeGroup(std::span<Job> group) noexcept;
@@ -55,6 +59,7 @@ private:
     void count(Job& job);
 
     std::uint64_t m_named = 0;
+    std::size_t m_smallInFlight = 0;
     std::string m_lastNamed;
     bool m_writingFailed = false; // the first stage's: after a failure nothing more is written
     bool m_namingFailed = false;  // the second stage's: nor named

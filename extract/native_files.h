@@ -49,6 +49,10 @@ std::string temporaryName(unsigned counter);
 // A new file under `name`; kNoHandle, with no error, when the name is taken.
 NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec);
 
+// How many files the process may hold open at once, and as many as it can get.
+std::size_t openFilesAllowed() noexcept;
+void allowAllOpenFiles() noexcept;
+
 // Makes the bytes of `files` (all in `folder`) durable: they survive a power cut from
 // now on. POSIX: one syncfs of the folder's file system; Windows: each file flushed.
 std::error_code makeDurable(const Folder& folder, std::span<const NativeHandle> files);

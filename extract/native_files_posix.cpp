@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,6 +138,23 @@ NativeHandle createExclusive(const Folder& folder, const std::string& name, std:
     if (errno != EEXIST)
         ec = lastError();
     return kNoHandle;
+}
+
+std::size_t openFilesAllowed() noexcept
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    return static_cast<std::size_t>(limit.rlim_cur);
+}
+
+void allowAllOpenFiles() noexcept
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 std::error_code makeDurable(const Folder& folder, std::span<const NativeHandle>)

@@ -171,6 +171,13 @@ NativeHandle createExclusive(const Folder& folder, const std::string& name, std:
     return kNoHandle;
 }
 
+std::size_t openFilesAllowed() noexcept
+{
+    return 16384; // handles are limited by memory alone
+}
+
+void allowAllOpenFiles() noexcept {}
+
 std::error_code makeDurable(const Folder&, std::span<const NativeHandle> files)
 {
     for (const NativeHandle file : files)

@@ -1,4 +1,5 @@
 #include "application.h"
+#include "file_io.h"
 #include "form1.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 int main(int argc, char** argv)
 {
     prepareQtApplication();
+    carrowin::extract::allowOpenFiles();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Carrowin"));
     Form1 form;
