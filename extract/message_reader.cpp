@@ -26,6 +26,10 @@ std::error_code MessageReader::add(std::string_view bytes)
     if (!m_keepBytes)
         return {}; // named from the excerpt; compared, if asked, with the mailbox itself
     if (!m_file && m_kept.size() + bytes.size() <= kKeptMessage) {
+        // A message that starts large is given room for the most it can be kept as, once:
+        // growing it piece by piece would copy it again for every piece.
+        if (m_kept.empty() && bytes.size() >= kKeptMessage / 4)
+            m_kept.reserve(kKeptMessage);
         m_kept += bytes;
         return {};
     }
