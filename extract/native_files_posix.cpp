@@ -228,7 +228,15 @@ NativeHandle openEntryForReading(const Folder& folder, const std::string& name) 
     const int fd = retryOnInterrupt([&] {
         return ::openat(fdOf(folder.handle), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     });
-    return fd < 0 ? kNoHandle : fd;
+    if (fd < 0)
+        return kNoHandle;
+    // Only a regular file holds a message: a folder or a FIFO of its name reads as empty.
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return kNoHandle;
+    }
+    return fd;
 }
 
 } // namespace carrowin::extract::native

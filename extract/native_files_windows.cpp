@@ -243,7 +243,14 @@ NativeHandle openEntryForReading(const Folder& folder, const std::string& name) 
     const HANDLE h = CreateFileW(wideEntry(folder, name).c_str(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    return h == INVALID_HANDLE_VALUE ? kNoHandle : nativeOf(h);
+    if (h == INVALID_HANDLE_VALUE)
+        return kNoHandle;
+    // Only a regular file holds a message (a device name opens, too).
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return kNoHandle;
+    }
+    return nativeOf(h);
 }
 
 } // namespace carrowin::extract::native

@@ -114,6 +114,16 @@ TEST_F(RunOptionsTest, SkipExistingWritesOnlyWhatIsNotThereByteForByte)
     EXPECT_EQ(outNames().size(), files);
 }
 
+TEST_F(RunOptionsTest, OnlyARegularFileHoldsAMessageThatIsAlreadyThere)
+{
+    // An empty message, and a folder of the name it gets: the folder holds no message.
+    std::filesystem::create_directory(outFile("NoSubject.eml"));
+    const RunSummary s = run(writeMailbox({""}), {.skipExisting = true});
+    EXPECT_EQ(s.skipped, 0u);
+    EXPECT_EQ(s.filesWritten, 1u);
+    EXPECT_TRUE(std::filesystem::is_regular_file(outFile("NoSubject(1).eml")));
+}
+
 TEST_F(RunOptionsTest, SkipExistingOverManyMessagesNamesInMailboxOrder)
 {
     // More messages than are compared ahead at once, with a few subjects only: the names
