@@ -35,7 +35,8 @@ std::vector<std::string> tokens(std::string_view text)
         } else if (c == ':' || c == ',') {
             end();
             out.emplace_back(1, c);
-        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0') {
+            // NUL: the padding of a record whose message ends with its header, unended
             end();
         } else if (!word.empty() && (c == '+' || c == '-')) {
             end(); // "12:00:00+0100"
@@ -96,17 +97,19 @@ std::optional<int> zoneOffset(const std::string& zone)
         std::string_view name;
         int hours;
     };
-    static constexpr std::array<Named, 10> kNamed{{{"ut", 0}, {"utc", 0}, {"gmt", 0}, {"z", 0}, {"edt", -4},
-                                                   {"est", -5}, {"cdt", -5}, {"cst", -6}, {"mdt", -6}, {"mst", -7}}};
+    // RFC 5322's names, and the names that mean one zone only, as mailers of Europe and
+    // Japan wrote them. An ambiguous name (IST, BST, ...) is one of the unknown ones.
+    static constexpr std::array<Named, 21> kNamed{{
+        {"ut", 0},   {"utc", 0},  {"gmt", 0},  {"z", 0},    {"edt", -4},  {"est", -5},  {"cdt", -5},
+        {"cst", -6}, {"mdt", -6}, {"mst", -7}, {"pdt", -7}, {"pst", -8},  {"cet", 1},   {"cest", 2},
+        {"mez", 1},  {"mesz", 2}, {"eet", 2},  {"eest", 3}, {"wet", 0},   {"west", 1},  {"jst", 9},
+    }};
     for (const Named& n : kNamed)
         if (z == n.name)
             return n.hours * 60;
-    if (z == "pdt")
-        return -7 * 60;
-    if (z == "pst")
-        return -8 * 60;
-    // The military letters were defined with the wrong signs; they say nothing sure.
-    if (z.size() == 1 && z[0] >= 'a' && z[0] <= 'z' && z[0] != 'j')
+    // Any other name, and the military letters (defined with the wrong signs, they say
+    // nothing sure), is an unknown zone: the time is read as UTC (RFC 5322, 4.3).
+    if (std::all_of(z.begin(), z.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
         return 0;
     return std::nullopt;
 }

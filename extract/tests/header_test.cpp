@@ -25,15 +25,27 @@ TEST(MessageDate, ReadsCurrentAndObsoleteForms)
         {"Tue, 5 Mar 102 10:00 Z", 1015322400},   // three-digit year
         {"Tuesday, 5 Mar 2002 10:00 +0000", 1015322400},
         {"Mar 5 2002 10:00:00 -0000", 1015322400}, // month first, as some mailers wrote it
+        // Named zones of one meaning; any other name is read as UTC (RFC 5322, 4.3).
+        {"Mon, 1 Jun 1998 10:00:00 CEST", 896688000},
+        {"Mon, 1 Jun 1998 10:00:00 MESZ", 896688000},
+        {"Mon, 1 Jun 1998 09:00:00 CET", 896688000},
+        {"Mon, 1 Jun 1998 17:00:00 JST", 896688000},
+        {"Mon, 1 Jun 1998 11:00:00 EEST", 896688000},
+        {"Mon, 1 Jun 1998 08:00:00 WET", 896688000},
+        {"Mon, 1 Jun 1998 08:00:00 IST", 896688000}, // Irish, Israeli or Indian: unknown
+        {"Mon, 1 Jun 1998 08:00:00 XYZ", 896688000},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseMessageDate(c.text), std::optional<std::int64_t>(c.utc)) << c.text;
+    // The zeros after a message that ends with its header, without a line end.
+    using namespace std::string_view_literals;
+    EXPECT_EQ(parseMessageDate("Mon, 1 Jun 1998 10:00:00 +0200\0\0\0"sv), 896688000);
 }
 
 TEST(MessageDate, GarbageIsNoDate)
 {
     for (const char* text : {"", "garbage", "31 Feb 2001 10:00 GMT", "1 Jun 1998 25:00 GMT", "1 Jun 1998 10:00 +0299",
-                             "1 Foo 1998 10:00", "1 Jun 1998 10:00 XYZ", "1 Jun 1998", "32 Jan 1998 10:00",
+                             "1 Foo 1998 10:00", "1 Jun 1998 10:00 X2Z", "1 Jun 1998", "32 Jan 1998 10:00",
                              "1 Jun 99999 10:00", "1 Jun 1998 10:", "(1 Jun 1998 10:00"})
         EXPECT_EQ(parseMessageDate(text), std::nullopt) << text;
 }
