@@ -30,6 +30,11 @@ bool isReplacedInSubject(unsigned char c)
     return (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 96);
 }
 
+bool isDeceivingControl(char32_t cp)
+{
+    return (cp >= 0x80 && cp <= 0x9F) || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
 std::optional<std::string_view> subjectLine(std::string_view body)
 {
     const auto b = body.find(kSubjectLabel);
@@ -183,15 +188,28 @@ std::string decodedSubjectText(std::string_view headerBlock, bool removeRe)
     const auto field = headerField(headerBlock, "Subject");
     if (!field)
         return std::string(kNoSubject);
-    const std::string text = decodeHeaderText(*field);
-    std::string_view name = text;
+    const std::string decoded = decodeHeaderText(*field);
+    std::string_view name = decoded;
     if (removeRe)
         name = withoutReplyPrefix(name);
-    // Only the characters of one byte are replaced; letters of any script stay.
-    std::string filtered(name.substr(0, text::byteLengthOfCharacters(name, kNameCapCharacters)));
-    for (char& c : filtered)
-        if (static_cast<unsigned char>(c) < 0x80 && isReplacedInSubject(static_cast<unsigned char>(c)))
-            c = ' ';
+    name = name.substr(0, text::byteLengthOfCharacters(name, kNameCapCharacters));
+    // The characters of one byte are filtered as in a Subject line; of the others, the
+    // controls that a name could deceive with (C1, and those that turn the direction of
+    // the text: "invoice\u202Efdp.exe" shows as "invoiceexe.pdf") become a space too.
+    // Letters of any script stay.
+    std::string filtered;
+    filtered.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        const text::Utf8Character c = text::decodeUtf8(name, i);
+        const std::size_t length = c.length == 0 ? 1 : c.length;
+        const bool replaced = c.length == 1 ? isReplacedInSubject(static_cast<unsigned char>(name[i]))
+                                            : c.length > 1 && isDeceivingControl(c.codePoint);
+        if (replaced)
+            filtered += ' ';
+        else
+            filtered.append(name.substr(i, length));
+        i += length;
+    }
     return filtered;
 }
 

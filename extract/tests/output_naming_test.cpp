@@ -374,3 +374,21 @@ TEST(Naming, RefusesUnsafeSettings)
     // In subject mode the prefix box is not used, so what it holds does not matter.
     EXPECT_EQ(settingsRefusal({true, true, "a/b", "/out"}), "");
 }
+
+TEST(Naming, DecodedSubjectsLoseTheControlsANameCouldDeceiveWith)
+{
+    const struct {
+        const char* subject;
+        const char* name;
+    } cases[] = {
+        {"=?utf-8?Q?invoice=E2=80=AEfdp.exe?=", "invoice fdp exe"},    // U+202E turns the text round
+        {"=?utf-8?Q?a=E2=81=A6b=E2=81=A9c?=", "a b c"},                // U+2066, U+2069
+        {"=?utf-8?Q?a=E2=80=AAb=E2=80=ACc?=", "a b c"},                // U+202A, U+202C
+        {"=?utf-8?Q?next=C2=85line=C2=9Fend?=", "next line end"},      // C1: U+0085, U+009F
+        {"=?utf-8?Q?Gr=C3=BC=C3=9Fe_=E2=80=8F_=D7=A9=D7=9C=D7=95=D7=9D?=", "Gr\u00FC\u00DFe \u200F \u05E9\u05DC\u05D5\u05DD"},
+    };
+    for (const auto& c : cases) {
+        const std::string header = std::string("Subject: ") + c.subject + "\r\n";
+        EXPECT_EQ(finishBaseName(decodedSubjectText(header, true)), c.name) << c.subject;
+    }
+}
