@@ -173,13 +173,18 @@ void FileWriter::name(Job& job)
     const OutputFolder& folder = *job.folder;
     PendingFile& file = *job.message.file;
     if (!folder.name(file, job.name.fileName)) {
-        // Taken since the run chose it: numbered on from there, never replacing.
-        NumberingMemo memo;
+        // Taken since the run chose it: numbered on from there, never replacing, and from
+        // the highest number found taken so far (another program writing the same names
+        // meanwhile would take every one of the next names of this run too).
+        if (m_frontierFolder != &folder) {
+            m_frontierFolder = &folder;
+            m_takenMeanwhile = NumberingMemo(fileNameKey, NumberingMemo::Keeps::Frontier);
+        }
         const TakenTest taken = [&](const std::string& candidate) {
             return isReservedDeviceName(candidate) || !folder.name(file, candidate);
         };
         const std::string ext = job.name.fileName.substr(job.name.baseName.size());
-        job.name = chooseFreeName(job.name.baseName, ext, taken, memo, kFileNameLimit);
+        job.name = chooseFreeName(job.name.baseName, ext, taken, m_takenMeanwhile, kFileNameLimit);
     }
     folder.finish(file, job.name.fileName);
     job.named = true;

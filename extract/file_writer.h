@@ -54,7 +54,7 @@ private:
     void writeGroup(std::span<Job> group) noexcept;
     void nameGroup(std::span<Job> group) noexcept;
     static void write(Job& job);
-    static void name(Job& job);
+    void name(Job& job);
     void passWritten(bool wait);
     void count(Job& job);
 
@@ -63,6 +63,9 @@ private:
     std::string m_lastNamed;
     bool m_writingFailed = false; // the first stage's: after a failure nothing more is written
     bool m_namingFailed = false;  // the second stage's: nor named
+    // The second stage's: how far names of the folder were found taken by another program.
+    const OutputFolder* m_frontierFolder = nullptr;
+    NumberingMemo m_takenMeanwhile;
     // Last: they stop before what they use goes.
     Worker<Job> m_naming;
     Worker<Job> m_writing;

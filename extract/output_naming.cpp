@@ -262,7 +262,7 @@ ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const
     std::uint64_t n = form.appended ? 1 : form.number + 1;
     const std::string key = form.stem + '\x01' + form.tail + '\x01' + std::string(ext);
     std::uint64_t& knownTaken = memo.knownTakenThrough(key);
-    const bool contiguous = n <= knownTaken + 1;
+    const bool contiguous = memo.keepsFrontier() || n <= knownTaken + 1;
     if (contiguous)
         n = std::max(n, knownTaken + 1);
     for (;; ++n) {

@@ -48,15 +48,22 @@ bool isReservedDeviceName(std::string_view fileName);
 // Remembers which numbers of a numbered name this run already knows to be taken, so
 // that k records with one subject do not each test k candidates. Names are told apart
 // by `fold` (fileNameKey where the file system ignores case), by their bytes without it.
+//
+// A memo that keeps a frontier instead starts every search past the highest number it
+// has found taken, whatever lies below: for names that another program takes meanwhile,
+// where testing them again from the start would cost without end.
 class NumberingMemo {
 public:
     using KeyFold = std::string (*)(std::string_view);
-    explicit NumberingMemo(KeyFold fold = nullptr) : m_fold(fold) {}
+    enum class Keeps { TakenThrough, Frontier };
+    explicit NumberingMemo(KeyFold fold = nullptr, Keeps keeps = Keeps::TakenThrough) : m_fold(fold), m_keeps(keeps) {}
 
     std::uint64_t& knownTakenThrough(const std::string& key) { return m_taken[m_fold ? m_fold(key) : key]; }
+    bool keepsFrontier() const { return m_keeps == Keeps::Frontier; }
 
 private:
     KeyFold m_fold;
+    Keeps m_keeps;
     std::unordered_map<std::string, std::uint64_t> m_taken;
 };
 

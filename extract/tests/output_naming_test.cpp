@@ -392,3 +392,25 @@ TEST(Naming, DecodedSubjectsLoseTheControlsANameCouldDeceiveWith)
         EXPECT_EQ(finishBaseName(decodedSubjectText(header, true)), c.name) << c.subject;
     }
 }
+
+TEST(Naming, AFrontierMemoNeverSearchesAgainFromTheStart)
+{
+    // Another program has taken Same(1) to Same(300) since the run chose its names
+    // Same(1), Same(2)...: each of them must not cost a search through the 300 again.
+    std::set<std::string> taken;
+    for (int i = 1; i <= 300; ++i)
+        taken.insert("Same(" + std::to_string(i) + ").eml");
+    int tests = 0;
+    const TakenTest test = [&](const std::string& n) {
+        ++tests;
+        return taken.contains(n);
+    };
+    NumberingMemo memo(nullptr, NumberingMemo::Keeps::Frontier);
+    const FileNameLimit limit{255, NameUnit::Utf8Bytes};
+    for (int i = 1; i <= 100; ++i) {
+        const ChosenName c = chooseFreeName("Same(" + std::to_string(i) + ")", ".eml", test, memo, limit);
+        EXPECT_EQ(c.fileName, "Same(" + std::to_string(300 + i) + ").eml");
+        taken.insert(c.fileName);
+    }
+    EXPECT_LE(tests, 300 + 3 * 100);
+}
