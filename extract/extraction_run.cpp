@@ -36,11 +36,18 @@ void makeFolder(std::string path)
         throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + ec.message());
 }
 
+MessageReader::Bytes bytesOf(const RunOptions& options)
+{
+    if (options.dryRun)
+        return MessageReader::Bytes::Dropped;
+    return options.skipExisting ? MessageReader::Bytes::KeptWhenSmall : MessageReader::Bytes::KeptOrWritten;
+}
+
 class Run : public RecordSink {
 public:
     Run(RunHost& host, const RunOptions& options, const ReadAt& mailbox, std::uint64_t size)
-        : m_host(host), m_options(options), m_reader(options.dates || options.decodeSubjects, !options.dryRun),
-          m_skipQueue(mailbox), m_progress{.bytesTotal = size}
+        : m_host(host), m_options(options), m_reader(options.dates || options.decodeSubjects, bytesOf(options)),
+          m_skipQueue(mailbox), m_writer(mailbox), m_progress{.bytesTotal = size}
     {
     }
 

@@ -1,6 +1,7 @@
 #include "file_writer.h"
 
 #include "errors.h"
+#include "mailbox_format.h"
 #include "native_files.h"
 #include "file_io.h"
 #include "path_rules.h"
@@ -29,8 +30,9 @@ std::size_t filesToHold()
 // again and again: the second stage waits for 512 files, 64 MiB or 100 ms (measured on
 // ext4: a commit for every few dozen files costs 1.25 times one at the end, for every
 // 512 files about the same as one at the end).
-FileWriter::FileWriter()
-    : m_naming([this](std::span<Job> group) { nameGroup(group); },
+FileWriter::FileWriter(const ReadAt& mailbox)
+    : m_mailbox(mailbox),
+      m_naming([this](std::span<Job> group) { nameGroup(group); },
                {.maxQueued = filesToHold(),
                 .maxGroup = filesToHold(),
                 .wakeBatch = 512,
@@ -158,7 +160,9 @@ void FileWriter::write(Job& job)
     ReadMessage& m = job.message;
     if (!m.file) {
         m.file.emplace(folder.createPending());
-        if (const std::error_code err = m.file->write(std::exchange(m.keptBytes, {})))
+        if (m.inMailbox)
+            copyFromMailbox(job);
+        else if (const std::error_code err = m.file->write(std::exchange(m.keptBytes, {})))
             throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(folder.path(), job.name.fileName),
                                          err);
     }
@@ -166,6 +170,23 @@ void FileWriter::write(Job& job)
     // itself is whole, which is what counts.
     if (m.modified)
         (void)m.file->setModified(*m.modified);
+}
+
+// A large message that was not already there: its bytes, read again.
+void FileWriter::copyFromMailbox(Job& job)
+{
+    ReadMessage& m = job.message;
+    constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
+    m_copyBuffer.resize(kCopyPiece);
+    const std::uint64_t from = m.marker + text::kRecordHeaderSize;
+    for (std::uint64_t done = 0; done < m.size;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyPiece, m.size - done));
+        const std::size_t got = m_mailbox(from + done, m_copyBuffer.data(), n);
+        if (const std::error_code err = m.file->write(std::string_view(m_copyBuffer.data(), got)))
+            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write",
+                                         text::joinPath(job.folder->path(), job.name.fileName), err);
+        done += got;
+    }
 }
 
 void FileWriter::name(Job& job)

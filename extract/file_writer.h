@@ -8,6 +8,7 @@
 // the run in order once they have their names, so that it counts what is really there.
 #include "message_reader.h"
 #include "output_naming.h"
+#include "record_stream.h"
 #include "worker.h"
 
 #include <cstdint>
@@ -20,7 +21,9 @@ namespace carrowin::extract {
 
 class FileWriter {
 public:
-    FileWriter();
+    // A message left in the mailbox is read again from `mailbox`, which must outlive the
+    // writer and be safe to read from another thread.
+    explicit FileWriter(const ReadAt& mailbox);
 
     // Queues a message's bytes (or file) for the name chosen for it, and the time to give
     // it as last modified, if any. Should another program take that name meanwhile, the
@@ -53,11 +56,14 @@ private:
 
     void writeGroup(std::span<Job> group) noexcept;
     void nameGroup(std::span<Job> group) noexcept;
-    static void write(Job& job);
+    void write(Job& job);
+    void copyFromMailbox(Job& job);
     void name(Job& job);
     void passWritten(bool wait);
     void count(Job& job);
 
+    const ReadAt& m_mailbox;
+    std::string m_copyBuffer; // the first stage's
     std::uint64_t m_named = 0;
     std::size_t m_smallInFlight = 0;
     std::string m_lastNamed;

@@ -7,6 +7,7 @@ namespace carrowin::extract {
 void MessageReader::start(const OutputFolder* folder)
 {
     m_folder = folder;
+    m_inMailbox = false;
     m_excerpt.clear();
     m_headerBlock.clear();
     m_size = 0;
@@ -14,7 +15,7 @@ void MessageReader::start(const OutputFolder* folder)
 
 bool MessageReader::beginsStreaming(std::size_t n) const
 {
-    return m_keepBytes && !m_file && m_kept.size() + n > kKeptMessage;
+    return m_bytes == Bytes::KeptOrWritten && !m_file && m_kept.size() + n > kKeptMessage;
 }
 
 std::error_code MessageReader::add(std::string_view bytes)
@@ -23,7 +24,7 @@ std::error_code MessageReader::add(std::string_view bytes)
     if (m_header)
         m_headerBlock.add(bytes);
     m_size += bytes.size();
-    if (!m_keepBytes)
+    if (m_bytes == Bytes::Dropped || m_inMailbox)
         return {}; // named from the excerpt; compared, if asked, with the mailbox itself
     if (!m_file && m_kept.size() + bytes.size() <= kKeptMessage) {
         // A message that starts large is given room for the most it can be kept as, once:
@@ -31,6 +32,11 @@ std::error_code MessageReader::add(std::string_view bytes)
         if (m_kept.empty() && bytes.size() >= kKeptMessage / 4)
             m_kept.reserve(kKeptMessage);
         m_kept += bytes;
+        return {};
+    }
+    if (m_bytes == Bytes::KeptWhenSmall) {
+        m_kept = {};
+        m_inMailbox = true;
         return {};
     }
     if (!m_file) {
@@ -45,6 +51,7 @@ void MessageReader::handOver(ReadMessage& message)
 {
     message.size = m_size;
     message.keptBytes = std::exchange(m_kept, {});
+    message.inMailbox = m_inMailbox;
     if (m_file) {
         message.file.emplace(std::move(*m_file));
         m_file.reset();

@@ -29,14 +29,20 @@ struct ReadMessage {
     std::string extension;
     std::optional<std::int64_t> modified; // from its Date field, when asked for and readable
     std::string keptBytes;                // a small message's bytes...
-    std::optional<PendingFile> file;      // ...or the file a large one went to (neither in a dry run)
+    std::optional<PendingFile> file;      // ...or the file a large one went to...
+    bool inMailbox = false;               // ...or neither: they are read again from the mailbox
 };
 
 class MessageReader {
 public:
-    // `header`: gather the header block too (for dates and decoded subjects); `keepBytes`:
-    // keep or write the bytes (not in a dry run).
-    MessageReader(bool header, bool keepBytes) : m_header(header), m_keepBytes(keepBytes) {}
+    // What becomes of a message's bytes: nothing (a dry run); a small message's kept, a
+    // large one's left in the mailbox, to be read again only if it must be written
+    // (skipExisting: it may be there already, and is then never written at all); or a
+    // small message's kept and a large one's written as it streams by.
+    enum class Bytes { Dropped, KeptWhenSmall, KeptOrWritten };
+
+    // `header`: gather the header block too (for dates and decoded subjects).
+    MessageReader(bool header, Bytes bytes) : m_header(header), m_bytes(bytes) {}
 
     // A new body begins; a large one is written to a new file in `folder`.
     void start(const OutputFolder* folder);
@@ -55,13 +61,14 @@ public:
 
 private:
     const bool m_header;
-    const bool m_keepBytes;
+    const Bytes m_bytes;
     const OutputFolder* m_folder = nullptr;
     NamingExcerpt m_excerpt;
     HeaderBlock m_headerBlock;
     std::uint64_t m_size = 0;
     std::string m_kept;
     std::optional<PendingFile> m_file;
+    bool m_inMailbox = false;
 };
 
 } // namespace carrowin::extract

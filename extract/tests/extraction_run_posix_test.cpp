@@ -55,3 +55,28 @@ TEST_F(ExtractionRun, UnwritableOutputFolderIsAnError)
     EXPECT_THROW(runExtraction(path, host), ExtractError);
     std::filesystem::permissions(outDir(), std::filesystem::perms::owner_all);
 }
+
+TEST_F(ExtractionRun, SkipExistingWritesNothingOfALargeMessageThatIsAlreadyThere)
+{
+    // A rerun on a disk with no room for the large message must find it there, never
+    // write it again first: here a file size limit stands for the full disk.
+    const std::string large = t::mail("Big", std::string(3 << 20, 'x'));
+    const std::string path = writeMailbox({t::mail("small"), large});
+    runExtraction(path, host);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit low = old;
+    low.rlim_cur = 1 << 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    RunSummary again;
+    EXPECT_NO_THROW(again = runExtraction(path, host, {.skipExisting = true}));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(again.skipped, 2u);
+    EXPECT_EQ(again.filesWritten, 0u);
+    EXPECT_EQ(outNames(), (std::vector<std::string>{"Big.eml", "small.eml"}));
+    // A large message that is not there is read again from the mailbox and written.
+    std::filesystem::remove(outFile("Big.eml"));
+    EXPECT_EQ(runExtraction(path, host, {.skipExisting = true}).filesWritten, 1u);
+    EXPECT_EQ(t::readFile(outFile("Big.eml")), t::padded(large));
+}

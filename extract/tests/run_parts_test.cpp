@@ -27,6 +27,8 @@ ReadMessage kept(std::string bytes, std::uint64_t number = 1)
     return m;
 }
 
+const ReadAt kNoMailbox = [](std::uint64_t, char*, std::size_t) -> std::size_t { return 0; };
+
 std::vector<std::string> messageNames(const t::TempDir& dir)
 {
     std::vector<std::string> names;
@@ -42,7 +44,7 @@ TEST(MessageReader, KeepsASmallMessageAndWritesALargeOneAsItComesWithoutAName)
 {
     t::TempDir dir;
     const OutputFolder folder(t::utf8(dir.path()));
-    MessageReader reader(false, true);
+    MessageReader reader(false, MessageReader::Bytes::KeptOrWritten);
     reader.start(&folder);
     EXPECT_FALSE(reader.add("Subject: small\r\n\r\nx"));
     ReadMessage small;
@@ -69,7 +71,7 @@ TEST(MessageReader, KeepsASmallMessageAndWritesALargeOneAsItComesWithoutAName)
 
 TEST(MessageReader, ADryRunKeepsNothingButWhatNamesTheMessage)
 {
-    MessageReader reader(true, false);
+    MessageReader reader(true, MessageReader::Bytes::Dropped);
     reader.start(nullptr);
     EXPECT_FALSE(reader.add("Date: Mon, 1 Jun 1998 10:00:00 +0000\r\nSubject: plan\r\n\r\n" + std::string(3 << 20, 'x')));
     EXPECT_FALSE(reader.beginsStreaming(kKeptMessage));
@@ -79,6 +81,17 @@ TEST(MessageReader, ADryRunKeepsNothingButWhatNamesTheMessage)
     reader.handOver(m);
     EXPECT_TRUE(m.keptBytes.empty());
     EXPECT_FALSE(m.file);
+
+    // With skipExisting a large one is left in the mailbox until it must be written.
+    MessageReader skipping(false, MessageReader::Bytes::KeptWhenSmall);
+    skipping.start(nullptr);
+    EXPECT_FALSE(skipping.add(std::string(kKeptMessage + 1, 'x')));
+    EXPECT_FALSE(skipping.beginsStreaming(kKeptMessage));
+    ReadMessage large;
+    skipping.handOver(large);
+    EXPECT_TRUE(large.inMailbox);
+    EXPECT_TRUE(large.keptBytes.empty());
+    EXPECT_FALSE(large.file);
 }
 
 TEST(FolderNames, NumbersPastWhatTheFolderHeldAndWhatTheRunGave)
@@ -151,7 +164,7 @@ TEST(FileWriter, CountsAFileOnlyOnceItIsThereUnderItsName)
 {
     t::TempDir dir;
     const OutputFolder folder(t::utf8(dir.path()));
-    FileWriter writer;
+    FileWriter writer(kNoMailbox);
     for (int i = 0; i < 300; ++i) {
         const std::string name = "m" + std::to_string(i);
         writer.add(folder, kept("message " + std::to_string(i)), {name, name + ".eml"});
@@ -172,7 +185,7 @@ TEST(FileWriter, AFailureEndsTheWritingAndLeavesNothingOfTheFilesBehindIt)
 {
     t::TempDir dir;
     const OutputFolder folder(t::utf8(dir.path()));
-    FileWriter writer;
+    FileWriter writer(kNoMailbox);
     writer.add(folder, kept("first"), {"first", "first.eml"});
     // A name in a folder that does not exist cannot be given.
     const std::string bad = std::string("gone") + carrowin::text::kPathSeparator + "lost";
