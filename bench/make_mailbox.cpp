@@ -28,12 +28,15 @@ struct Generator {
     std::mt19937_64 rng;
     bool sameSubject = false;
     bool distinct = false;
+    std::string subjectText; // every subject, when given
     std::size_t bodySize = 0; // 0: sizes vary as in real mail
 
     std::size_t pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); }
 
     std::string subject(std::size_t i)
     {
+        if (!subjectText.empty())
+            return subjectText;
         if (sameSubject)
             return "Weekly status";
         if (distinct)
@@ -110,6 +113,10 @@ int main(int argc, char** argv)
     app.add_option("--first-number", firstNumber, "Message number of the first record");
     app.add_flag("--same-subject", g.sameSubject, "Give every message the same subject");
     app.add_flag("--distinct", g.distinct, "Give every message its own subject");
+    std::string pattern;
+    std::size_t repeat = 1;
+    app.add_option("--subject", pattern, "Give every message this subject...");
+    app.add_option("--subject-repeat", repeat, "...this many times over");
     app.add_option("--body-size", g.bodySize, "Give every message a base64 body of about this many bytes");
     std::uint64_t longSubject = 0;
     app.add_option("--long-subject", longSubject,
@@ -118,6 +125,8 @@ int main(int argc, char** argv)
     app.add_option("MAILBOX", path, "Output file")->required();
     CLI11_PARSE(app, argc, argv);
     g.rng.seed(seed);
+    for (std::size_t i = 0; i < repeat && !pattern.empty(); ++i)
+        g.subjectText += pattern;
 
     std::ofstream out(path, std::ios::binary);
     std::ofstream mb;

@@ -88,22 +88,58 @@ struct EncodedWord {
     std::string text;       // decoded, as UTF-8
 };
 
-// The encoded word that starts at `s`, when it is one that can be decoded.
-std::optional<EncodedWord> encodedWordAt(std::string_view s)
+// The first place at or after a position where something is found in a field, looked
+// for again only when asked for a position past the last answer: the searches of all
+// the "=?" of a field cost one pass together, however many never end.
+class NextOf {
+public:
+    using Find = std::size_t (*)(std::string_view text, std::size_t from);
+    NextOf(std::string_view text, Find find) : m_text(text), m_find(find) {}
+    std::size_t operator()(std::size_t from)
+    {
+        if (!m_known || from < m_from || from > m_at) {
+            m_from = from;
+            m_at = m_find(m_text, from);
+            m_known = true;
+        }
+        return m_at;
+    }
+
+private:
+    std::string_view m_text;
+    Find m_find;
+    std::size_t m_from = 0;
+    std::size_t m_at = 0;
+    bool m_known = false;
+};
+
+std::size_t findWordEnd(std::string_view text, std::size_t from)
 {
+    return text.find("?=", from);
+}
+
+std::size_t findWhiteSpace(std::string_view text, std::size_t from)
+{
+    return text.find_first_of(" \t", from);
+}
+
+// The encoded word that starts at field[i], when it is one that can be decoded.
+std::optional<EncodedWord> encodedWordAt(std::string_view field, std::size_t i, NextOf& wordEnd, NextOf& whiteSpace)
+{
+    const std::string_view s = field.substr(i);
     if (!s.starts_with("=?"))
         return std::nullopt;
     const std::size_t q1 = s.find('?', 2);
     if (q1 == std::string_view::npos || q1 + 2 >= s.size() || s[q1 + 2] != '?')
         return std::nullopt;
-    const std::size_t end = s.find("?=", q1 + 3);
-    if (end == std::string_view::npos)
+    const std::size_t endAt = wordEnd(i + q1 + 3);
+    if (endAt == std::string_view::npos)
         return std::nullopt;
+    const std::size_t end = endAt - i;
     std::string_view charset = s.substr(2, q1 - 2);
     charset = charset.substr(0, charset.find('*')); // "utf-8*en": the language goes
     const std::string_view text = s.substr(q1 + 3, end - q1 - 3);
-    if (charset.empty() || text.find_first_of(" \t") != std::string_view::npos
-        || charset.find_first_of(" \t") != std::string_view::npos)
+    if (charset.empty() || whiteSpace(i + q1 + 3) < endAt || charset.find_first_of(" \t") != std::string_view::npos)
         return std::nullopt;
     const char encoding = s[q1 + 1];
     std::optional<std::string> bytes;
@@ -126,8 +162,10 @@ std::string decodeHeaderText(std::string_view field)
     std::string out;
     std::size_t rawStart = 0;  // bytes not yet copied
     bool afterWord = false;    // the last thing copied was an encoded word
+    NextOf wordEnd(field, findWordEnd);
+    NextOf whiteSpace(field, findWhiteSpace);
     for (std::size_t i = 0; i < field.size();) {
-        const auto word = field[i] == '=' ? encodedWordAt(field.substr(i)) : std::nullopt;
+        const auto word = field[i] == '=' ? encodedWordAt(field, i, wordEnd, whiteSpace) : std::nullopt;
         if (!word) {
             ++i;
             continue;

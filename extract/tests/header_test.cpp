@@ -82,6 +82,8 @@ TEST(HeaderText, DecodesEncodedWordsAsMailersWriteThem)
         {"=?utf-8?B?w6?=", "=?utf-8?B?w6?="}, // a cut byte: not UTF-8
         {"=?utf-8?Q?no end", "=?utf-8?Q?no end"},
         {"=?utf-8?Q?a b?=", "=?utf-8?Q?a b?="},
+        {"=?x?Q?a=?utf-8?Q?b?=", "=?x?Q?ab"},         // a word that is none, then one that ends after it
+        {"=?a?Q?x=?a?Q?x=?a?Q?x", "=?a?Q?x=?a?Q?x=?a?Q?x"}, // words that never end
         {"Caf\xC3\xA9", "Caf\u00E9"}, // 8-bit text: UTF-8 when it is
         {"Caf\xE9 \x80", "Caf\u00E9 \u20AC"}, // else Windows-1252
     };
