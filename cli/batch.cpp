@@ -9,9 +9,9 @@
 
 namespace carrowin::cli {
 
-bool Batch::addFolder(const std::string& folder)
+bool Batch::addFolder(const std::string& folder, std::error_code& ec)
 {
-    const std::vector<std::string> names = locate::listMailboxes(folder);
+    const std::vector<std::string> names = locate::listMailboxes(folder, ec);
     for (const std::string& name : names) {
         const std::string sub = mailboxFolderName(name, [&](const std::string& candidate) { return isTaken(candidate); });
         m_given.insert(extract::fileNameKey(sub));

@@ -3,6 +3,7 @@
 #include "options.h"
 
 #include <string>
+#include <system_error>
 #include <unordered_set>
 #include <vector>
 
@@ -23,8 +24,8 @@ class Batch {
 public:
     explicit Batch(const Options& o) : m_options(o) {}
 
-    // False when the folder holds no mailbox.
-    bool addFolder(const std::string& folder);
+    // False when the folder holds no mailbox, or cannot be listed (then `ec` says why).
+    bool addFolder(const std::string& folder, std::error_code& ec);
     void addMailbox(const std::string& mailbox) { m_jobs.push_back({mailbox, m_options.output, ""}); }
     const std::vector<Job>& jobs() const { return m_jobs; }
 

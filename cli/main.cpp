@@ -18,6 +18,21 @@ namespace {
 
 using namespace carrowin::cli;
 
+// A folder's mailboxes as jobs; false, said on stderr, when it gives none.
+bool addFolder(Batch& batch, const std::string& folder, const std::string& what)
+{
+    std::error_code ec;
+    if (batch.addFolder(folder, ec))
+        return true;
+    if (ec == std::errc::no_such_file_or_directory)
+        std::cerr << "carrowin-cli: " << what << " \"" << folder << "\" does not exist" << std::endl;
+    else if (ec)
+        std::cerr << "carrowin-cli: cannot list " << what << " \"" << folder << "\": " << ec.message() << std::endl;
+    else
+        std::cerr << "carrowin-cli: " << what << " \"" << folder << "\" holds no mailbox (*.mbx)" << std::endl;
+    return false;
+}
+
 // The jobs of --store and of every source. Returns 1 when one gave nothing to split (said
 // on stderr), else 0: the others still run.
 int addSources(const Options& o, Batch& batch)
@@ -30,9 +45,7 @@ int addSources(const Options& o, Batch& batch)
             std::cerr << "carrowin-cli: no mail store was found (Registry read error " << found.errorCode << ")"
                       << std::endl;
             status = 1;
-        } else if (!batch.addFolder(found.proposedFolder)) {
-            std::cerr << "carrowin-cli: the mail store's folder \"" << found.proposedFolder
-                      << "\" holds no mailbox (*.mbx)" << std::endl;
+        } else if (!addFolder(batch, found.proposedFolder, "the mail store's folder")) {
             status = 1;
         }
     }
@@ -40,8 +53,7 @@ int addSources(const Options& o, Batch& batch)
         std::error_code ec;
         if (source == "-" || !std::filesystem::is_directory(carrowin::text::pathFromUtf8(source), ec)) {
             batch.addMailbox(source);
-        } else if (!batch.addFolder(source)) {
-            std::cerr << "carrowin-cli: the folder \"" << source << "\" holds no mailbox (*.mbx)" << std::endl;
+        } else if (!addFolder(batch, source, "the folder")) {
             status = 1;
         }
     }

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
 
 namespace carrowin::cli {
@@ -98,6 +99,8 @@ std::variant<Options, int> parseArguments(std::vector<std::string> args)
     }
     if (o.sources.empty() && !o.store)
         return usageError("no MAILBOX, FOLDER or --store given");
+    if (std::count(o.sources.begin(), o.sources.end(), "-") > 1)
+        return usageError("standard input (-) can be read once only");
     // The output folder is made, with its parents, when a message is about to be written:
     // a batch whose every mailbox fails leaves nothing behind, and a dry run makes nothing.
     o.run.makeOutputFolder = true;

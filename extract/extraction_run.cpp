@@ -31,9 +31,19 @@ void makeFolder(std::string path)
     while (path.size() > 1 && text::endsWithSeparator(path))
         path.pop_back();
     std::error_code ec;
-    std::filesystem::create_directories(text::pathFromUtf8(path), ec);
-    if (ec)
-        throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + ec.message());
+    const std::filesystem::path folder = text::pathFromUtf8(path);
+    std::filesystem::create_directories(folder, ec);
+    if (!ec)
+        return;
+    // What stands in the way is said, not only "File exists".
+    std::error_code statEc;
+    const std::filesystem::file_status st = std::filesystem::symlink_status(folder, statEc);
+    std::string why = ec.message();
+    if (std::filesystem::is_symlink(st) && !std::filesystem::exists(folder, statEc))
+        why = "it is a link to nothing that exists";
+    else if (std::filesystem::exists(st) && !std::filesystem::is_directory(folder, statEc))
+        why = "a file of that name is in the way";
+    throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + why, ec);
 }
 
 MessageReader::Bytes bytesOf(const RunOptions& options)

@@ -113,12 +113,11 @@ OutputFolder::~OutputFolder()
         (void)native::close(m_handle);
 }
 
-PendingFile OutputFolder::createPending() const
+std::optional<PendingFile> OutputFolder::createPending(std::error_code& ec) const noexcept
 {
     const native::Folder folder = folderOf(m_handle, m_path);
     // An anonymous file, where the file system has them: nothing at all is left of it
     // when the program is killed.
-    std::error_code ec;
     if (const NativeHandle file = native::createAnonymous(folder, ec); file != kNoHandle)
         return PendingFile(*this, file, {});
     // Else under a hidden name that is never taken for a message: a later run neither
@@ -129,7 +128,7 @@ PendingFile OutputFolder::createPending() const
         if (const NativeHandle file = native::createExclusive(folder, temporary, ec); file != kNoHandle)
             return PendingFile(*this, file, std::move(temporary));
     }
-    throw ExtractError::fromCode(ErrorKind::Output, "Cannot create a file in the output folder", m_path, ec);
+    return std::nullopt;
 }
 
 void OutputFolder::makeDurable(std::span<PendingFile* const> files, const std::string& firstName) const

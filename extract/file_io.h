@@ -109,8 +109,9 @@ public:
 
     const std::string& path() const noexcept { return m_path; }
 
-    // A new file in the folder that nobody sees yet.
-    PendingFile createPending() const;
+    // A new file in the folder that nobody sees yet, or the system's error, for words
+    // that name the message it was for.
+    std::optional<PendingFile> createPending(std::error_code& ec) const noexcept;
 
     // Makes the bytes of complete files durable before they are named, so that a name
     // never reaches the disk before the bytes it names. On failure, throws naming

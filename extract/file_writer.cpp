@@ -159,12 +159,19 @@ void FileWriter::write(Job& job)
     const OutputFolder& folder = *job.folder;
     ReadMessage& m = job.message;
     if (!m.file) {
-        m.file.emplace(folder.createPending());
+        const auto fail = [&](std::error_code err) {
+            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(folder.path(), job.name.fileName),
+                                         err);
+        };
+        std::error_code ec;
+        std::optional<PendingFile> file = folder.createPending(ec);
+        if (!file)
+            fail(ec);
+        m.file.emplace(std::move(*file));
         if (m.inMailbox)
             copyFromMailbox(job);
         else if (const std::error_code err = m.file->write(std::exchange(m.keptBytes, {})))
-            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(folder.path(), job.name.fileName),
-                                         err);
+            fail(err);
     }
     // A file system that keeps no such times leaves the time of writing: the message
     // itself is whole, which is what counts.

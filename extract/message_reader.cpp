@@ -40,9 +40,13 @@ std::error_code MessageReader::add(std::string_view bytes)
         return {};
     }
     if (!m_file) {
-        m_file.emplace(m_folder->createPending());
-        if (const std::error_code ec = m_file->write(std::exchange(m_kept, {})))
+        std::error_code ec;
+        std::optional<PendingFile> file = m_folder->createPending(ec);
+        if (!file)
             return ec;
+        m_file.emplace(std::move(*file));
+        if (const std::error_code err = m_file->write(std::exchange(m_kept, {})))
+            return err;
     }
     return m_file->write(bytes);
 }

@@ -49,8 +49,8 @@ public:
     // Whether `n` more bytes make the message one that is written as it streams by: then
     // what waits to be written before it should be on its way.
     bool beginsStreaming(std::size_t n) const;
-    // The next bytes of the body. A failure to write them is the system's error, for the
-    // caller to put into words (it knows the name the message would have got).
+    // The next bytes of the body. A failure to create or write the file is the system's
+    // error, for the caller to put into words (it knows the name the message would get).
     std::error_code add(std::string_view bytes);
 
     std::uint64_t size() const { return m_size; }

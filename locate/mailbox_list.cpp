@@ -20,10 +20,16 @@ bool isMailboxName(std::string_view name)
 
 std::vector<std::string> listMailboxes(std::string_view folderText)
 {
+    std::error_code ec;
+    return listMailboxes(folderText, ec);
+}
+
+std::vector<std::string> listMailboxes(std::string_view folderText, std::error_code& ec)
+{
     std::vector<std::string> names;
+    ec.clear();
     if (folderText.empty())
         return names;
-    std::error_code ec;
     for (std::filesystem::directory_iterator it(text::pathFromUtf8(folderText), ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string name = text::utf8FromPath(it->path().filename());

@@ -1,6 +1,7 @@
 #pragma once
 // The mailbox files of an input folder, as the window lists them.
 #include <string>
+#include <system_error>
 #include <string_view>
 #include <vector>
 
@@ -10,6 +11,8 @@ namespace carrowin::locate {
 // case, sorted alphabetically ignoring case. Empty when the folder text is empty, or
 // when the folder cannot be listed: listing never fails loudly.
 std::vector<std::string> listMailboxes(std::string_view folderText);
+// The same, with the system's reason when the folder cannot be listed.
+std::vector<std::string> listMailboxes(std::string_view folderText, std::error_code& ec);
 
 // Whether the folder text names an existing file or folder (a trailing separator is
 // ignored). Empty text names nothing.

@@ -79,6 +79,12 @@ TEST_F(Archive, TheStoreIsTheFolderTheWindowProposes)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir / "out/Inbox/Lunch.eml")) << r.out;
 
+    // A store whose mail folder is gone says so.
+    t::useStoreRoot(dir.path(), t::utf8(dir / "gone-root"));
+    r = cli({"-o", "none", "--store"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+
     t::useNoStore(dir.path());
     r = cli({"-o", "none", "--store"});
     EXPECT_EQ(r.status, 1);

@@ -233,3 +233,21 @@ TEST(CliOutput, AClosedPipeOrAFullDiskOnStandardOutputFinishesTheBatchAndFails)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "full"), fs::directory_iterator()), 3);
     EXPECT_NE(r.err.find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos);
 }
+
+TEST(CliWords, AFolderThatCannotBeListedOrAnOutputThatIsADanglingLinkSaysWhy)
+{
+    t::TempDir dir;
+    fs::create_directory(dir / "noread");
+    t::writeFile(dir / "noread/a.mbx", t::mailbox({t::mail("a")}));
+    fs::permissions(dir / "noread", fs::perms::owner_write | fs::perms::owner_exec);
+    if (::geteuid() != 0) { // permissions do not stop root
+        const t::Outcome r = t::runProcess(kCli, {"-o", "out", "noread"}, dir.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(std::make_error_code(std::errc::permission_denied).message()), std::string::npos) << r.err;
+    }
+    fs::permissions(dir / "noread", fs::perms::owner_all);
+    fs::create_symlink("nowhere", dir / "out");
+    const t::Outcome r = t::runProcess(kCli, {"-o", "out", "noread/a.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("link to nothing"), std::string::npos) << r.err;
+}

@@ -118,6 +118,10 @@ TEST_F(Cli, HelpAndVersionAndUsageErrors)
         EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
     }
     EXPECT_NE(runCli({}, dir.path()).err.find("MAILBOX"), std::string::npos);
+    // Standard input can be read once only.
+    r = runCli({"-", "-"}, dir.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("once"), std::string::npos) << r.err;
 }
 
 TEST_F(Cli, InterruptStopsBeforeTheNextMessageAndKeepsCompleteFiles)

@@ -52,7 +52,9 @@ TEST_F(ExtractionRun, UnwritableOutputFolderIsAnError)
         GTEST_SKIP() << "running as root: folder permissions do not stop root";
     const std::string path = writeMailbox({t::mail("a")});
     std::filesystem::permissions(outDir(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_THROW(runExtraction(path, host), ExtractError);
+    // The words name the message's file, as a failure to write it does.
+    EXPECT_EXTRACT_ERROR(runExtraction(path, host), ErrorKind::Output, t::utf8(outFile("a.eml")),
+                         std::make_error_code(std::errc::permission_denied));
     std::filesystem::permissions(outDir(), std::filesystem::perms::owner_all);
 }
 
