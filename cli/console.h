@@ -13,6 +13,12 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // shows them as UTF-8.
 void prepareStandardStreams();
 
+// Whether an argument asks for the help as the platform's programs take it ("-?"; on
+// Windows "/?" too).
+bool asksForHelp(const std::string& argument);
+// The --help lines on the statuses of an interruption, as the platform's signals give them.
+const char* interruptionStatusHelp();
+
 // From here on, Ctrl+C (and Ctrl+Break on Windows; SIGTERM and SIGHUP on POSIX) only
 // sets the flag that interruptRequested() reads: the run stops before its next message.
 // A second one ends the program at once, which leaves no message file half written.

@@ -36,6 +36,17 @@ void installStopHandlers()
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
+bool asksForHelp(const std::string& argument)
+{
+    return argument == "-?";
+}
+
+const char* interruptionStatusHelp()
+{
+    return "  130  interrupted by Ctrl+C (143 by SIGTERM, 129 by SIGHUP) after the message\n"
+           "       being written; the files written so far are kept\n";
+}
+
 bool interruptRequested()
 {
     return g_signal != 0;

@@ -62,6 +62,17 @@ void installStopHandlers()
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
 
+bool asksForHelp(const std::string& argument)
+{
+    return argument == "-?" || argument == "/?";
+}
+
+const char* interruptionStatusHelp()
+{
+    return "  130  interrupted by Ctrl+C or Ctrl+Break after the message being written;\n"
+           "       the files written so far are kept\n";
+}
+
 bool interruptRequested()
 {
     return g_interrupted;

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "carrowin_version.h"
+#include "console.h"
 #include "output_naming.h"
 
 #include <CLI/CLI.hpp>
@@ -36,9 +37,9 @@ constexpr const char* kFooter =
     "Exit status:\n"
     "  0    every mailbox was split\n"
     "  1    a mailbox or a message file failed, or the summary could not be written\n"
-    "  2    usage error (nothing was written)\n"
-    "  130  interrupted by Ctrl+C (143 by SIGTERM, 129 by SIGHUP) after the message\n"
-    "       being written; the files written so far are kept\n"
+    "  2    usage error (nothing was written)\n";
+
+constexpr const char* kExamples =
     "\n"
     "Examples:\n"
     "  carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"\n"
@@ -64,7 +65,7 @@ void describe(CLI::App& app, Options& o)
     app.add_flag("--skip-existing", o.run.skipExisting, "Skip a message that a file of its name already holds");
     app.add_option("SOURCE", o.sources, "A MAILBOX file, a FOLDER of mailboxes, or - (below)")->type_name("");
     app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
-    app.footer(kFooter);
+    app.footer(std::string(kFooter) + interruptionStatusHelp() + kExamples);
     // On Windows CLI11 would read "/o" as "-o", and so a path such as /mail/Inbox.mbx
     // as an unknown option: options start with "-" everywhere.
     app.allow_windows_style_options(false);
@@ -82,6 +83,9 @@ int usageError(const std::string& what)
 
 std::variant<Options, int> parseArguments(std::vector<std::string> args)
 {
+    for (std::size_t i = 1; i < args.size(); ++i)
+        if (asksForHelp(args[i]))
+            args[i] = "--help";
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());

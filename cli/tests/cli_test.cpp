@@ -1,3 +1,4 @@
+#include "paths.h"
 #include "progress_line.h"
 #include "test_support.h"
 #include "utf8.h"
@@ -118,6 +119,17 @@ TEST_F(Cli, HelpAndVersionAndUsageErrors)
         EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
     }
     EXPECT_NE(runCli({}, dir.path()).err.find("MAILBOX"), std::string::npos);
+    // "-?" asks for the help as well, and on Windows "/?" as its programs take it; the
+    // exit statuses of an interruption are the platform's.
+    const bool windows = carrowin::text::kPathSeparator == '\\';
+    for (const char* ask : {"-?", "/?"}) {
+        r = runCli({ask}, dir.path());
+        const bool help = std::string(ask) == "-?" || windows;
+        EXPECT_EQ(r.status, help ? 0 : 1) << ask << r.err;
+        EXPECT_EQ(r.out.find("Exit status") != std::string::npos, help) << ask;
+    }
+    EXPECT_EQ(runCli({"--help"}, dir.path()).out.find("SIGTERM") != std::string::npos, !windows);
+    EXPECT_EQ(runCli({"--help"}, dir.path()).out.find("Ctrl+Break") != std::string::npos, windows);
     // Standard input can be read once only.
     r = runCli({"-", "-"}, dir.path());
     EXPECT_EQ(r.status, 2);
