@@ -3,12 +3,14 @@
 # small generated sample mailbox with carrowin-cli instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh release
+# Only what it runs: the window, carrowin-cli and the sample's generator.
+bash scripts/setup.sh release carrowin carrowin-cli make-mailbox
 bin=build/release
-if [ -x "$bin/app/carrowin" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  exec "$bin/app/carrowin" "$@"
+window=$bin/app/qt/carrowin
+if [ -x "$window" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$window" "$@"
 fi
-if [ -x "$bin/app/carrowin" ]; then
+if [ -x "$window" ]; then
   echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset), so the window cannot open."
   echo "Use the command-line twin instead: $bin/cli/carrowin-cli --help"
   echo "Splitting a sample mailbox with it now:"

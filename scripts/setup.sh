@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and testing Carrowin needs on Debian 12, then configures and
-# builds the given preset (default: release). The windows preset needs the mingw-w64
+# builds the given preset (default: release): every target, or the targets named after it. The windows preset needs the mingw-w64
 # cross compiler, Wine and a virtual display (Xvfb) instead of Qt; the package preset
 # needs dpkg-dev and lintian besides.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-release}
+targets=("${@:2}")
 
 if [ "$preset" = windows ]; then
   packages=(cmake ninja-build libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine xvfb)
@@ -30,4 +31,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -- -j"$(nproc)"
+if [ ${#targets[@]} -gt 0 ]; then
+  cmake --build --preset "$preset" --target "${targets[@]}" -- -j"$(nproc)"
+else
+  cmake --build --preset "$preset" -- -j"$(nproc)"
+fi
