@@ -191,8 +191,12 @@ void Run::finishFolder()
 {
     m_writer.drain();
     reportNamed();
-    if (m_folder && !m_options.dryRun)
-        m_folder->makeNamesDurable();
+    if (!m_folder || m_options.dryRun)
+        return;
+    m_folder->makeNamesDurable();
+    // Nothing is pending here any more: no temporary name of this run may stay.
+    if (m_folder->gaveTemporaryNames())
+        m_folder->removeStaleTemporaries(m_folder->names(), true);
 }
 
 void Run::reportNamed()
@@ -269,10 +273,13 @@ void Run::useFolder(const std::string& path)
     if (!m_options.dryRun || std::filesystem::exists(text::pathFromUtf8(path), ec))
         m_folder = std::make_unique<OutputFolder>(path);
     const OutputFolder* folder = m_folder.get();
+    std::vector<std::string> names = folder ? folder->names() : std::vector<std::string>{};
+    if (folder && !m_options.dryRun)
+        folder->removeStaleTemporaries(names, false); // what a killed run left
     ExistingFiles::SizeOf sizeOf;
     if (m_options.skipExisting && folder)
         sizeOf = [folder](const std::string& name) { return folder->regularFileSize(name); };
-    m_names.emplace(folder ? folder->names() : std::vector<std::string>{}, std::move(sizeOf));
+    m_names.emplace(names, std::move(sizeOf));
 }
 
 // The record's name before numbering.

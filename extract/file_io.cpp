@@ -33,6 +33,70 @@ std::size_t readUpTo(NativeHandle file, char* buffer, std::size_t n)
 
 } // namespace
 
+namespace {
+
+// A host's name as it can stand in a file name.
+std::string hostTag()
+{
+    std::string tag = native::hostName();
+    for (char& c : tag)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.'))
+            c = '_';
+    return tag;
+}
+
+struct TemporaryOwner {
+    std::string host;
+    std::uint32_t pid = 0;
+};
+
+// Whose a temporary name is: PREFIX HOST-PID-N.tmp; none for any other name.
+std::optional<TemporaryOwner> ownerOf(std::string_view name)
+{
+    const std::string_view prefix = native::temporaryPrefix();
+    if (!name.starts_with(prefix) || !name.ends_with(".tmp"))
+        return std::nullopt;
+    name = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    const auto counterAt = name.rfind('-');
+    if (counterAt == std::string_view::npos || counterAt == 0)
+        return std::nullopt;
+    const auto pidAt = name.rfind('-', counterAt - 1);
+    if (pidAt == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view pid = name.substr(pidAt + 1, counterAt - pidAt - 1);
+    const std::string_view counter = name.substr(counterAt + 1);
+    const auto digits = [](std::string_view s) {
+        return !s.empty() && s.size() <= 10 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(pid) || !digits(counter))
+        return std::nullopt;
+    return TemporaryOwner{std::string(name.substr(0, pidAt)), static_cast<std::uint32_t>(std::stoull(std::string(pid)))};
+}
+
+} // namespace
+
+std::string temporaryName(std::uint32_t pid, unsigned n)
+{
+    static const std::string host = hostTag();
+    return std::string(native::temporaryPrefix()) + host + "-" + std::to_string(pid) + "-" + std::to_string(n) + ".tmp";
+}
+
+void OutputFolder::removeStaleTemporaries(const std::vector<std::string>& names, bool ownToo) const noexcept
+{
+    try {
+        static const std::string host = hostTag();
+        const std::uint32_t self = native::processId();
+        for (const std::string& name : names) {
+            const std::optional<TemporaryOwner> owner = ownerOf(name);
+            if (!owner || owner->host != host || host.empty())
+                continue;
+            if (owner->pid == self ? ownToo : !native::processRunning(owner->pid))
+                native::removeEntry(folderOf(m_handle, m_path), name);
+        }
+    } catch (...) { // a temporary that stays is a hidden file, no harm
+    }
+}
+
 void allowOpenFiles() noexcept
 {
     native::allowAllOpenFiles();
@@ -123,8 +187,9 @@ std::optional<PendingFile> OutputFolder::createPending(std::error_code& ec) cons
     // Else under a hidden name that is never taken for a message: a later run neither
     // counts nor trips over one that a killed run left behind.
     static std::atomic<unsigned> counter{0};
+    m_gaveTemporaryNames = true;
     while (!ec) {
-        std::string temporary = native::temporaryName(counter++);
+        std::string temporary = temporaryName(native::processId(), counter++);
         if (const NativeHandle file = native::createExclusive(folder, temporary, ec); file != kNoHandle)
             return PendingFile(*this, file, std::move(temporary));
     }

@@ -8,6 +8,7 @@
 // form that gives the system's std::error_code instead, where the caller words it (the
 // file has no name yet) or can go on without it. Destructors never throw; what was not
 // finished is dropped with them.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,6 +21,10 @@
 #include <vector>
 
 namespace carrowin::extract {
+
+// The hidden name that the process `pid` of this host gives its `n`-th temporary file, on
+// a file system without anonymous files: stale ones are known by it.
+std::string temporaryName(std::uint32_t pid, unsigned n);
 
 // For a program to call once as it starts: lets it hold open as many files as the
 // system allows it. A run keeps written files open until a batch of them is durable and
@@ -113,6 +118,14 @@ public:
     // that name the message it was for.
     std::optional<PendingFile> createPending(std::error_code& ec) const noexcept;
 
+    // Removes the hidden temporary files among `names` (what the folder holds) that a
+    // process of this host left behind and that nobody can use any more: those of a
+    // process that is gone and, with `ownToo`, this process's own (when nothing of it is
+    // pending in the folder). A file of another host, or one not proven stale, stays.
+    void removeStaleTemporaries(const std::vector<std::string>& names, bool ownToo) const noexcept;
+    // Whether a temporary name was ever given here (the file system has no anonymous files).
+    bool gaveTemporaryNames() const noexcept { return m_gaveTemporaryNames; }
+
     // Makes the bytes of complete files durable before they are named, so that a name
     // never reaches the disk before the bytes it names. On failure, throws naming
     // `firstName`, the name the first of them was to get; none of them is then named.
@@ -154,6 +167,7 @@ private:
     // The folder held open where the platform makes and names files relative to an open
     // folder; kNoHandle where it names them by path.
     NativeHandle m_handle = kNoHandle;
+    mutable std::atomic<bool> m_gaveTemporaryNames{false};
 };
 
 } // namespace carrowin::extract

@@ -44,8 +44,12 @@ struct Folder {
 // A file without any name in the folder; kNoHandle, with no error, where the file system
 // cannot do without a name.
 NativeHandle createAnonymous(const Folder& folder, std::error_code& ec);
-// The hidden name of the `counter`-th temporary file of this process.
-std::string temporaryName(unsigned counter);
+// What the hidden names of temporary files begin with, this host's name as it goes into
+// them, this process's id, and whether a process of this host is still running.
+std::string_view temporaryPrefix() noexcept;
+std::string hostName();
+std::uint32_t processId() noexcept;
+bool processRunning(std::uint32_t pid) noexcept;
 // A new file under `name`; kNoHandle, with no error, when the name is taken.
 NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec);
 

@@ -1,6 +1,7 @@
 #include "native_files.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -123,9 +124,27 @@ NativeHandle createAnonymous(const Folder& folder, std::error_code& ec)
     return kNoHandle;
 }
 
-std::string temporaryName(unsigned counter)
+std::string_view temporaryPrefix() noexcept
 {
-    return ".carrowin-" + std::to_string(::getpid()) + "-" + std::to_string(counter) + ".tmp";
+    return ".carrowin-";
+}
+
+std::string hostName()
+{
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
+}
+
+std::uint32_t processId() noexcept
+{
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+bool processRunning(std::uint32_t pid) noexcept
+{
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec)
@@ -192,7 +211,9 @@ Naming nameFile(const Folder& folder, NativeHandle file, const std::string& temp
         err = errno;
         if (err == EINVAL || err == ENOSYS) { // no renaming without replacing here: link, unlink
             if (::linkat(dir, temporaryName.c_str(), dir, name.c_str(), 0) == 0) {
-                ::unlinkat(dir, temporaryName.c_str(), 0);
+                // Named; the hidden name must go too, or it stays as a second link (what
+                // a failure here leaves, the end of the folder's run removes).
+                retryOnInterrupt([&] { return ::unlinkat(dir, temporaryName.c_str(), 0); });
                 return Naming::Named;
             }
             err = errno;

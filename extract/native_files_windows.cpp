@@ -153,9 +153,32 @@ NativeHandle createAnonymous(const Folder&, std::error_code&)
     return kNoHandle; // a file has a name on Windows from the start
 }
 
-std::string temporaryName(unsigned counter)
+std::string_view temporaryPrefix() noexcept
 {
-    return "~carrowin-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter) + ".tmp";
+    return "~carrowin-";
+}
+
+std::string hostName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &n) ? text::utf8FromWide(std::wstring_view(name, n)) : std::string();
+}
+
+std::uint32_t processId() noexcept
+{
+    return GetCurrentProcessId();
+}
+
+bool processRunning(std::uint32_t pid) noexcept
+{
+    const HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (h == nullptr)
+        return GetLastError() == ERROR_ACCESS_DENIED; // there, but not ours to ask
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(h, &code) && code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
 }
 
 NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec)

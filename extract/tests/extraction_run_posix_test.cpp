@@ -1,12 +1,14 @@
 // What only POSIX systems have: links, permission bits, file size limits.
 #include "errors.h"
 #include "extract_error.h"
+#include "file_io.h"
 #include "run_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace carrowin::extract;
@@ -81,4 +83,21 @@ TEST_F(ExtractionRun, SkipExistingWritesNothingOfALargeMessageThatIsAlreadyThere
     std::filesystem::remove(outFile("Big.eml"));
     EXPECT_EQ(runExtraction(path, host, {.skipExisting = true}).filesWritten, 1u);
     EXPECT_EQ(t::readFile(outFile("Big.eml")), t::padded(large));
+}
+
+TEST_F(ExtractionRun, TemporariesOfAProcessOfThisHostThatIsGoneAreRemovedNoOthers)
+{
+    // What runs killed on a file system without anonymous files leave behind.
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0); // gone
+    const std::string gone = temporaryName(static_cast<std::uint32_t>(child), 7);
+    const std::string living = temporaryName(static_cast<std::uint32_t>(::getppid()), 7);
+    const std::string otherHost = ".carrowin-elsewhere-" + std::to_string(child) + "-7.tmp";
+    const std::string oldForm = ".carrowin-" + std::to_string(child) + "-7.tmp";
+    for (const std::string& name : {gone, living, otherHost, oldForm})
+        t::writeFile(outFile(name), "part of a message");
+    runExtraction(writeMailbox({t::mail("a")}), host);
+    EXPECT_EQ(outNames(), (std::vector<std::string>{oldForm, otherHost, living, "a.eml"}));
 }
