@@ -51,6 +51,17 @@ TEST(MailboxFolderName, DropsTheExtensionAndNumbersATakenName)
     EXPECT_EQ(carrowin::cli::mailboxFolderName("Inbox.mbx", [](const std::string& n) { return n == "Inbox"; }),
               "Inbox(1)");
     EXPECT_EQ(carrowin::cli::mailboxFolderName("Aux.mbx", none), "Aux(1)"); // a device name on Windows
+    // Folder names are cleaned: no control, no character Windows refuses, no turning of
+    // the text's direction, no byte that is not UTF-8.
+    const struct {
+        const char* file;
+        const char* folder;
+    } cleaned[] = {
+        {"In\nbox.mbx", "In box"},   {"Tab\t\tbox.mbx", "Tab box"}, {"Gr\xFC\xDF" "e.mbx", "Gr\u00FC\u00DF" "e"},
+        {"a\u202Eb.mbx", "a b"},      {"x:y?.mbx", "x y"},           {"\n\r.mbx", "Mailbox"},
+    };
+    for (const auto& c : cleaned)
+        EXPECT_EQ(carrowin::cli::mailboxFolderName(c.file, none), c.folder) << c.file;
     EXPECT_EQ(carrowin::cli::withThousands(12345), "12,345");
     EXPECT_EQ(carrowin::cli::withThousands(999), "999");
 }
