@@ -6,7 +6,7 @@
 # in one run. Needs root. BEFORE_CLI names another carrowin-cli to time beside them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-REPS=${REPS:-5}
+source bench/common.sh
 [ "$(id -u)" -eq 0 ] || { echo "durable.sh: needs root (loop devices)"; exit 2; }
 for p in xfsprogs btrfs-progs; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
@@ -22,8 +22,6 @@ trap cleanup EXIT
 "$bin/bench/make-mailbox" --messages 20000 --seed 1 "$work/small.mbx"
 "$bin/bench/make-mailbox" --messages 1000 --body-size $((1 << 20)) --seed 3 "$work/large.mbx"
 
-seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'; }
-median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 programs=(cli sync nosync)

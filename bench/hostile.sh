@@ -4,14 +4,8 @@
 # REPS, in one run, on tmpfs unless BENCH_DIR names another folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-REPS=${REPS:-5}
-bash scripts/setup.sh release >/dev/null
-bin=$PWD/build/release
-default_dir=/tmp; [ -d /dev/shm ] && default_dir=/dev/shm
-work=$(mktemp -d "${BENCH_DIR:-$default_dir}/carrowin-hostile.XXXX")
-trap 'rm -rf "$work"' EXIT
-seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N); awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'; }
-median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+source bench/common.sh
+bench_start hostile
 
 "$bin/bench/make-mailbox" --messages 100 --subject '=?a?Q?x' --subject-repeat 9300 "$work/words.mbx"
 plain=""; decoded=""

@@ -4,17 +4,11 @@
 # size of the mailbox or of one message, and what the window's run adds to it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-REPS=${REPS:-5}
-bash scripts/setup.sh release >/dev/null
-bin=$PWD/build/release
-default_dir=/tmp; [ -d /dev/shm ] && default_dir=/dev/shm
-work=$(mktemp -d "${BENCH_DIR:-$default_dir}/carrowin-large.XXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+bench_start large
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'; }
-median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 fresh() { rm -rf "$work/out" "$work/copy"; mkdir "$work/out"; sync; }
 
 "$bin/bench/make-mailbox" --messages 1000 --body-size 1000000 --seed 3 "$work/big.mbx"
