@@ -21,9 +21,20 @@ done
 c=$(printf '%s' "$cat_t" | sed '/^$/d' | median); l=$(printf '%s' "$cli_t" | sed '/^$/d' | median)
 printf 'cat                %.3f s\ncarrowin-cli       %.3f s   %.2f x cat\n' "$c" "$l" "$(awk -v a="$l" -v b="$c" 'BEGIN { print a / b }')"
 
+in_t=""; pipe_t=""
+for ((r = 0; r < REPS; r++)); do
+  fresh; in_t+="$(seconds sh -c "'$bin/cli/carrowin-cli' -q -o '$work/out' - < '$work/big.mbx'")"$'\n'
+  fresh; pipe_t+="$(seconds sh -c "cat '$work/big.mbx' | '$bin/cli/carrowin-cli' -q -o '$work/out' -")"$'\n'
+done
+i=$(printf '%s' "$in_t" | sed '/^$/d' | median); p=$(printf '%s' "$pipe_t" | sed '/^$/d' | median)
+printf 'standard input <   %.3f s   %.2f x the path\ncat | (a pipe)     %.3f s   %.2f x the path\n' \
+  "$i" "$(awk -v a="$i" -v b="$l" 'BEGIN { print a / b }')" "$p" "$(awk -v a="$p" -v b="$l" 'BEGIN { print a / b }')"
+
 rss() { fresh; "$bin/bench/peak-rss" "$@"; }
 echo "peak resident memory of carrowin-cli (MiB):"
 printf '  1 GB mailbox of 1 MB messages   %6.1f\n' "$(rss "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/big.mbx" | awk '{print $1 / 1024}')"
+printf '  the same on standard input      %6.1f\n' \
+  "$(fresh; sh -c "'$bin/bench/peak-rss' '$bin/cli/carrowin-cli' -q -o '$work/out' - < '$work/big.mbx'" | awk '{print $1 / 1024}')"
 rm -f "$work/big.mbx"
 "$bin/bench/make-mailbox" --messages 1 --body-size $((2 << 30)) "$work/one.mbx"
 printf '  one message of 2 GiB            %6.1f\n' "$(rss "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/one.mbx" | awk '{print $1 / 1024}')"

@@ -1,6 +1,7 @@
 #pragma once
 // What carrowin-cli needs from the platform's console and process.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ void installStopHandlers();
 bool interruptRequested();
 // The exit status for the interruption: 128 and the signal's number (130 for Ctrl+C).
 int interruptionStatus();
+
+// Reads up to `n` bytes of standard input, as many as have come (at least one unless at
+// its end); -1 with errno set when it fails; nothing when none came within a tenth of a
+// second.
+std::optional<long long> readStandardInput(char* buffer, std::size_t n);
 
 // Whether `stream` is a terminal (a console on Windows) rather than a file or a pipe.
 bool isTerminal(std::FILE* stream);

@@ -1,6 +1,8 @@
 #include "console.h"
 
+#include <cerrno>
 #include <csignal>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -55,6 +57,18 @@ bool interruptRequested()
 int interruptionStatus()
 {
     return 128 + (g_signal != 0 ? g_signal : SIGINT);
+}
+
+std::optional<long long> readStandardInput(char* buffer, std::size_t n)
+{
+    pollfd in{.fd = STDIN_FILENO, .events = POLLIN, .revents = 0};
+    const int ready = ::poll(&in, 1, 100);
+    if (ready == 0 || (ready < 0 && errno == EINTR))
+        return std::nullopt;
+    const ssize_t got = ::read(STDIN_FILENO, buffer, n);
+    if (got < 0 && errno == EINTR)
+        return std::nullopt; // a signal: the run sees it at its next message
+    return got;
 }
 
 bool isTerminal(std::FILE* stream)

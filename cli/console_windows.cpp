@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
 #include <io.h>
@@ -81,6 +82,22 @@ bool interruptRequested()
 int interruptionStatus()
 {
     return 130;
+}
+
+std::optional<long long> readStandardInput(char* buffer, std::size_t n)
+{
+    // A pipe is waited on for a tenth of a second at most; a file never keeps a read waiting.
+    const HANDLE in = handleOf(stdin);
+    if (GetFileType(in) == FILE_TYPE_PIPE) {
+        DWORD waiting = 0;
+        for (int i = 0; i < 10 && PeekNamedPipe(in, nullptr, 0, nullptr, &waiting, nullptr) && waiting == 0; ++i)
+            Sleep(10);
+        if (PeekNamedPipe(in, nullptr, 0, nullptr, &waiting, nullptr) && waiting == 0)
+            return std::nullopt;
+        if (waiting > 0)
+            n = std::min<std::size_t>(n, waiting); // what has come, without waiting for more
+    }
+    return _read(_fileno(stdin), buffer, static_cast<unsigned>(std::min<std::size_t>(n, 1u << 30)));
 }
 
 bool isTerminal(std::FILE* stream)

@@ -17,7 +17,7 @@ constexpr const char* kFooter =
     "  MAILBOX  a mailbox file, split into DIR\n"
     "  FOLDER   each mailbox (*.mbx) in it split into a folder of DIR named after it\n"
     "           (Inbox.mbx into DIR/Inbox; a taken name is numbered: Inbox(1))\n"
-    "  -        a mailbox read from standard input, split into DIR\n"
+    "  -        a mailbox read from standard input as it comes, split into DIR\n"
     "\n"
     "Options in detail:\n"
     "  --dates            a message without a date that can be read keeps the time\n"

@@ -13,8 +13,11 @@ std::string ProgressLine::format(const std::string& label, const extract::Progre
     constexpr double kMiB = 1024.0 * 1024.0;
     const double rate = seconds > 0 ? static_cast<double>(p.bytesDone) / kMiB / seconds : 0.0;
     char buf[160];
-    std::snprintf(buf, sizeof buf, ": %" PRIu64 " messages, %.1f of %.1f MiB, %.1f MiB/s", p.filesNamed,
-                  static_cast<double>(p.bytesDone) / kMiB, static_cast<double>(p.bytesTotal) / kMiB, rate);
+    char total[48] = ""; // not known of a stream
+    if (p.bytesTotal > 0)
+        std::snprintf(total, sizeof total, " of %.1f", static_cast<double>(p.bytesTotal) / kMiB);
+    std::snprintf(buf, sizeof buf, ": %" PRIu64 " messages, %.1f%s MiB, %.1f MiB/s", p.filesNamed,
+                  static_cast<double>(p.bytesDone) / kMiB, total, rate);
     const std::string figures(buf);
     // One column stays free: a line that fills the last one wraps on some terminals.
     const std::size_t room = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;

@@ -50,25 +50,23 @@ private:
     ProgressLine* m_progress;
 };
 
-// Standard input, read whole and binary. A terminal there would have the program wait
-// for a mailbox typed in: that is a mistake, said at once.
-std::string readStandardInput()
+// Standard input, binary, read in pieces as it comes. A terminal there would have the
+// program wait for a mailbox typed in: that is a mistake, said at once.
+extract::RunSummary runOverStandardInput(const std::string& label, extract::RunHost& host, const extract::RunOptions& options)
 {
     using extract::ErrorKind;
     using extract::ExtractError;
     if (isTerminal(stdin))
         throw ExtractError(ErrorKind::Mailbox, "-", "Standard input is a terminal: give the mailbox with < or a pipe");
-    std::string bytes;
-    char buffer[1 << 16];
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, stdin);
-        bytes.append(buffer, n);
-        if (n < sizeof buffer) {
-            if (std::ferror(stdin))
-                throw ExtractError(ErrorKind::Mailbox, "-", std::string("Cannot read standard input: ") + std::strerror(errno));
-            return bytes;
-        }
-    }
+    const extract::ReadNext next = [](char* buffer, std::size_t n) -> std::optional<std::size_t> {
+        const std::optional<long long> got = readStandardInput(buffer, n);
+        if (got && *got < 0)
+            throw ExtractError(ErrorKind::Mailbox, "-", std::string("Cannot read standard input: ") + std::strerror(errno));
+        if (!got)
+            return std::nullopt;
+        return static_cast<std::size_t>(*got);
+    };
+    return extract::runExtractionOfStream(next, label, host, options);
 }
 
 } // namespace
@@ -87,7 +85,7 @@ int splitMailbox(const Options& o, const Job& job, Tally& total, SummaryOut& out
     ProgressLine progress(stderr, label);
     CliHost host(o, job, out, showProgress ? &progress : nullptr);
     try {
-        const extract::RunSummary s = stdIn ? extract::runExtractionOfImage(readStandardInput(), label, host, o.run)
+        const extract::RunSummary s = stdIn ? runOverStandardInput(label, host, o.run)
                                             : extract::runExtraction(job.mailbox, host, o.run);
         progress.clear();
         const Tally tally{s.filesWritten, s.skipped, s.undated};

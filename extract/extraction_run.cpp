@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 namespace carrowin::extract {
 namespace {
@@ -46,18 +47,25 @@ void makeFolder(std::string path)
     throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + why, ec);
 }
 
-MessageReader::Bytes bytesOf(const RunOptions& options)
+// A large message is left in the mailbox only where it can be read again, and only when
+// it may never need writing (skipExisting).
+MessageReader::Bytes bytesOf(const RunOptions& options, bool readAgain)
 {
     if (options.dryRun)
         return MessageReader::Bytes::Dropped;
-    return options.skipExisting ? MessageReader::Bytes::KeptWhenSmall : MessageReader::Bytes::KeptOrWritten;
+    return options.skipExisting && readAgain ? MessageReader::Bytes::KeptWhenSmall
+                                             : MessageReader::Bytes::KeptOrWritten;
 }
 
 class Run : public RecordSink {
 public:
-    Run(RunHost& host, const RunOptions& options, const ReadAt& mailbox, std::uint64_t size)
-        : m_host(host), m_options(options), m_reader(options.dates || options.decodeSubjects, bytesOf(options)),
-          m_skipQueue(mailbox), m_writer(mailbox), m_progress{.bytesTotal = size}
+    // `mailbox` reads the mailbox again, where a message's bytes are left in it; null for a
+    // stream, which cannot be read again.
+    Run(RunHost& host, const RunOptions& options, const ReadAt* mailbox, std::uint64_t size)
+        : m_host(host), m_options(options),
+          m_reader(options.dates || options.decodeSubjects, bytesOf(options, mailbox != nullptr)),
+          m_skipQueue(mailbox ? *mailbox : kNoRereading), m_writer(mailbox ? *mailbox : kNoRereading),
+          m_progress{.bytesTotal = size == kUnknownSize ? 0 : size}
     {
     }
 
@@ -68,6 +76,10 @@ public:
 
     // Every message waiting named and written.
     RunSummary finish();
+
+    // While a stream keeps the run waiting for its next bytes: what is ready meanwhile is
+    // named, and the files named are counted.
+    void whileWaiting();
 
     // After a failure that ends the run: the messages already handed to the writer are
     // complete, and are written and named all the same, and counted. A failure of theirs
@@ -107,6 +119,11 @@ private:
     std::uint64_t m_skipped = 0;
     std::uint64_t m_undated = 0;
     bool m_cancelled = false;
+
+    // No message of a stream is left in it (bytesOf): nothing reads it again.
+    static inline const ReadAt kNoRereading = [](std::uint64_t, char*, std::size_t) -> std::size_t {
+        throw std::logic_error("a stream is read once");
+    };
 };
 
 bool Run::recordStarts(std::uint64_t marker)
@@ -185,6 +202,13 @@ RunSummary Run::finish()
     finishFolder();
     const std::uint64_t files = m_options.dryRun ? m_progress.filesQueued : m_progress.filesNamed;
     return {m_cancelled ? RunEnding::Cancelled : RunEnding::Completed, files, m_skipped, m_undated};
+}
+
+void Run::whileWaiting()
+{
+    nameWaiting(false);
+    m_writer.takeNamed();
+    reportNamed();
 }
 
 void Run::finishFolder()
@@ -290,17 +314,23 @@ std::string Run::baseName() const
                : baseNameFor(m_reader.excerpt().subjectBody(), m_settings);
 }
 
-RunSummary runOver(const ReadAt& readAt, std::uint64_t size, const std::string& label, RunHost& host,
-                   const RunOptions& options, std::size_t pieceSize)
+// A mailbox file (`file`, of `size` bytes) or a stream (`stream`).
+RunSummary runOver(const ReadAt* file, const ReadNext* stream, std::uint64_t size, const std::string& label,
+                   RunHost& host, const RunOptions& options, std::size_t pieceSize)
 {
-    bool signature = false;
+    Run run(host, options, file, size);
+    std::string start; // the mailbox's first bytes, for its signature; reads may be short
     const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
-        const std::size_t got = readAt(offset, buffer, n);
-        if (offset == 0)
-            signature = std::string_view(buffer, got).starts_with(text::kFileSignature);
-        return got;
+        std::optional<std::size_t> got;
+        if (file)
+            got = (*file)(offset, buffer, n);
+        else // a stream is where the record stream reads: reads go on in order
+            while (!(got = (*stream)(buffer, n)))
+                run.whileWaiting();
+        if (offset == start.size() && start.size() < text::kFileSignature.size())
+            start.append(buffer, std::min(*got, text::kFileSignature.size() - start.size()));
+        return *got;
     };
-    Run run(host, options, readAt, size);
     RunSummary summary;
     try {
         streamRecords(read, size, pieceSize, run);
@@ -309,7 +339,8 @@ RunSummary runOver(const ReadAt& readAt, std::uint64_t size, const std::string& 
         run.finishQueued();
         throw;
     }
-    if (summary.filesWritten + summary.skipped == 0 && summary.ending == RunEnding::Completed && !signature)
+    if (summary.filesWritten + summary.skipped == 0 && summary.ending == RunEnding::Completed
+        && start != text::kFileSignature)
         throw ExtractError(ErrorKind::Mailbox, label,
                            "\"" + label + "\" is not an OE4 mailbox: it has neither the \"JMF6\" header nor any message record");
     return summary;
@@ -332,18 +363,13 @@ RunSummary runExtraction(const std::string& path, RunHost& host, const RunOption
     const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
         return mailbox.readAt(offset, buffer, n);
     };
-    return runOver(read, mailbox.size(), path, host, options, pieceSize);
+    return runOver(&read, nullptr, mailbox.size(), path, host, options, pieceSize);
 }
 
-RunSummary runExtractionOfImage(std::string_view image, const std::string& label, RunHost& host,
-                                const RunOptions& options, std::size_t pieceSize)
+RunSummary runExtractionOfStream(const ReadNext& read, const std::string& label, RunHost& host,
+                                 const RunOptions& options, std::size_t pieceSize)
 {
-    const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
-        const std::string_view piece = image.substr(static_cast<std::size_t>(offset), n);
-        std::copy(piece.begin(), piece.end(), buffer);
-        return piece.size();
-    };
-    return runOver(read, image.size(), label, host, options, pieceSize);
+    return runOver(nullptr, &read, kUnknownSize, label, host, options, pieceSize);
 }
 
 } // namespace carrowin::extract

@@ -4,6 +4,8 @@
 #include "output_naming.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,7 +15,7 @@ struct Progress {
     std::uint64_t filesQueued = 0; // message files handed on to be written (in a dry run: planned)
     std::uint64_t filesNamed = 0;  // of those, the files that have their names, durable, in the output folder
     std::uint64_t bytesDone = 0;   // mailbox bytes read so far
-    std::uint64_t bytesTotal = 0;  // mailbox size
+    std::uint64_t bytesTotal = 0;  // mailbox size; 0 when it is not known (a stream)
 };
 
 // A message as a dry run names it (RunOptions::dryRun).
@@ -96,9 +98,18 @@ inline RunSummary runExtraction(const std::string& mailboxPath, RunHost& host, s
     return runExtraction(mailboxPath, host, RunOptions{}, pieceSize);
 }
 
-// The same for a mailbox held in memory (read from standard input); `label` names it in
-// messages.
-RunSummary runExtractionOfImage(std::string_view image, const std::string& label, RunHost& host,
-                                const RunOptions& options, std::size_t pieceSize = kReadPiece);
+// Reads up to `n` bytes of a stream into `buffer`, in order: how many (fewer when fewer
+// have come, 0 only at its end), or nothing when none came for a moment (a tenth of a
+// second or so), so that the run names what it has written meanwhile and asks again.
+// Throws ExtractError on failure.
+using ReadNext = std::function<std::optional<std::size_t>(char* buffer, std::size_t n)>;
+
+// The same for a mailbox that comes as a stream (standard input), read once, in order and
+// in pieces: memory stays bounded, and files are written as the stream comes. `label`
+// names it in messages. What a stream cannot give twice is written first: with
+// skipExisting a large message goes to a file without a name as it comes, is compared
+// from there, and vanishes when a file holds it already.
+RunSummary runExtractionOfStream(const ReadNext& read, const std::string& label, RunHost& host,
+                                 const RunOptions& options, std::size_t pieceSize = kReadPiece);
 
 } // namespace carrowin::extract

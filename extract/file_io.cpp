@@ -160,6 +160,11 @@ std::error_code PendingFile::setModified(std::int64_t seconds) noexcept
     return native::setModified(m_handle, seconds);
 }
 
+std::size_t PendingFile::readAt(std::uint64_t offset, char* buffer, std::size_t n, std::error_code& ec) const noexcept
+{
+    return native::readAt(m_handle, offset, buffer, n, ec);
+}
+
 OutputFolder::OutputFolder(const std::string& path) : m_path(path)
 {
     std::error_code ec;

@@ -90,6 +90,9 @@ public:
     std::error_code write(std::string_view data) noexcept;
     // Sets the time it was last modified, in seconds since 1970 (UTC), once it is written.
     std::error_code setModified(std::int64_t seconds) noexcept;
+    // Reads back up to `n` of the bytes written, at `offset`, once they are all written (on
+    // Windows a read moves the file's position); 0 past the end.
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t n, std::error_code& ec) const noexcept;
 
 private:
     friend class OutputFolder;

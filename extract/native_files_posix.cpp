@@ -116,7 +116,7 @@ std::error_code close(NativeHandle file)
 NativeHandle createAnonymous(const Folder& folder, std::error_code& ec)
 {
     const int fd = retryOnInterrupt(
-        [&] { return ::openat(fdOf(folder.handle), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); });
+        [&] { return ::openat(fdOf(folder.handle), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666); });
     if (fd >= 0)
         return fd;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
@@ -150,7 +150,7 @@ bool processRunning(std::uint32_t pid) noexcept
 NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec)
 {
     const int fd = retryOnInterrupt([&] {
-        return ::openat(fdOf(folder.handle), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return ::openat(fdOf(folder.handle), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     });
     if (fd >= 0)
         return fd;

@@ -183,8 +183,9 @@ bool processRunning(std::uint32_t pid) noexcept
 
 NativeHandle createExclusive(const Folder& folder, const std::string& name, std::error_code& ec)
 {
-    // Hidden, and open for DELETE: it is renamed through this handle.
-    const HANDLE h = CreateFileW(wideEntry(folder, name).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+    // Hidden, and open for DELETE: it is renamed through this handle. Readable: a message
+    // that could not be left where it came from is compared from it (PendingFile::readAt).
+    const HANDLE h = CreateFileW(wideEntry(folder, name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (h != INVALID_HANDLE_VALUE)
         return nativeOf(h);

@@ -46,7 +46,7 @@ void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize
                 return;
             inRecord = true;
             // The header is skipped, and no marker inside it opens a record.
-            emitted = searchFrom = std::min(base + *m + kRecordHeaderSize, size);
+            emitted = searchFrom = std::min(base + *m + kRecordHeaderSize, atEnd ? base + held : size);
         }
         searchFrom = std::max(searchFrom, settled);
         if (atEnd)
@@ -57,7 +57,7 @@ void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize
         held = keep;
     }
     if (inRecord)
-        sink.recordEnds(std::max(emitted, base + held));
+        sink.recordEnds(base + held);
 }
 
 } // namespace carrowin::extract

@@ -25,7 +25,12 @@ public:
 // of the data). Throws on failure.
 using ReadAt = std::function<std::size_t(std::uint64_t offset, char* buffer, std::size_t size)>;
 
-// Streams `size` bytes through `read` in pieces of `pieceSize` (at least 1).
+// The size of data whose end is known only when it comes (a pipe).
+inline constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
+
+// Streams `size` bytes (or up to the end, for kUnknownSize) through `read` in pieces of
+// `pieceSize` (at least 1). Every read begins where the one before ended, so a stream
+// that cannot seek can serve them; a read may give fewer bytes than asked.
 void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize, RecordSink& sink);
 
 } // namespace carrowin::extract

@@ -4,6 +4,7 @@
 #include "mailbox_format.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace carrowin::extract {
 namespace {
@@ -79,9 +80,18 @@ void SkipQueue::compare(Comparison& c) noexcept
             if (kept)
                 return std::string_view(m.keptBytes).substr(static_cast<std::size_t>(offset), n);
             m_compareBuffer.resize(n);
-            for (std::size_t got = 0; got < n;)
-                got += m_mailbox(m.marker + text::kRecordHeaderSize + offset + got, m_compareBuffer.data() + got,
-                                 n - got);
+            for (std::size_t got = 0; got < n;) {
+                if (!m.file) { // left in the mailbox
+                    got += m_mailbox(m.marker + text::kRecordHeaderSize + offset + got, m_compareBuffer.data() + got,
+                                     n - got);
+                    continue;
+                }
+                std::error_code ec; // from a stream, it went to its file
+                const std::size_t more = m.file->readAt(offset + got, m_compareBuffer.data() + got, n - got, ec);
+                if (ec || more == 0)
+                    throw std::system_error(ec);
+                got += more;
+            }
             return std::string_view(m_compareBuffer);
         };
         for (const std::string& name : c.candidates)

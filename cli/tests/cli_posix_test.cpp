@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -232,6 +234,30 @@ TEST(CliOutput, AClosedPipeOrAFullDiskOnStandardOutputFinishesTheBatchAndFails)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "full"), fs::directory_iterator()), 3);
     EXPECT_NE(r.err.find(std::make_error_code(std::errc::no_space_on_device).message()), std::string::npos);
+}
+
+TEST(CliInput, StandardInputIsWrittenOutAsItComes)
+{
+    t::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const std::string first = t::record(t::mail("First"), 1);
+    const std::string second = t::record(t::mail("Second"), 2);
+    auto cli = startCli({"-q", "-o", "out", "-"}, dir.path(), {.input = dir / "pipe"});
+    const int in = ::open((dir / "pipe").c_str(), O_WRONLY);
+    ASSERT_GE(in, 0);
+    // The first message and the start of the second: the first is complete, and is named
+    // while the pipe stays open (a minute at most, far beyond what it takes).
+    const std::string head = t::mailboxHeader() + first + second.substr(0, 20);
+    ASSERT_EQ(::write(in, head.data(), head.size()), static_cast<ssize_t>(head.size()));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!fs::exists(dir / "out/First.eml") && cli->running() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(fs::exists(dir / "out/First.eml")) << "nothing written before the end of the input";
+    ASSERT_EQ(::write(in, second.data() + 20, second.size() - 20), static_cast<ssize_t>(second.size() - 20));
+    ::close(in);
+    const t::Outcome r = cli->wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(t::readFile(dir / "out/Second.eml"), t::mail("Second"));
 }
 
 TEST(CliWords, AFolderThatCannotBeListedOrAnOutputThatIsADanglingLinkSaysWhy)

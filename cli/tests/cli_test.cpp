@@ -199,6 +199,9 @@ TEST(ProgressLine, FitsTheTerminalByShorteningTheLabel)
     EXPECT_TRUE(cutAccents.starts_with("\u2026\u00E9")) << cutAccents;
     // Too narrow even for the figures: they are cut, and the line still fits.
     EXPECT_EQ(ProgressLine::format(path, p, 2.0, 20).size(), 19u);
+    // The size of standard input is not known.
+    EXPECT_EQ(ProgressLine::format("standard input", {.filesNamed = 1, .bytesDone = 1048576}, 1.0, 80),
+              "standard input: 1 messages, 1.0 MiB, 1.0 MiB/s");
 }
 
 TEST(Summary, CountsInWordsWithThousands)

@@ -77,12 +77,14 @@ public:
         m_excerpt.add(bytes);
         m_body += bytes;
     }
-    void recordEnds(std::uint64_t) override
+    void recordEnds(std::uint64_t end) override
     {
         for (Named& n : m_namer.name(m_excerpt.extension(), m_excerpt.subjectBody(), m_body))
             all.push_back(std::move(n));
+        ends.push_back(end);
     }
     std::vector<Named> all;
+    std::vector<std::uint64_t> ends;
 
 private:
     Namer m_namer;
@@ -90,16 +92,21 @@ private:
     std::string m_body;
 };
 
-std::vector<Named> streamed(std::string_view image, std::size_t piece)
+// As a file of known size, or as a pipe: its size unknown, read in order, and giving at
+// most 7 bytes a read.
+Collect streamed(std::string_view image, std::size_t piece, bool pipe = false)
 {
     Collect sink;
+    std::uint64_t next = 0;
     const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
-        const std::size_t got = std::min<std::size_t>(n, image.size() - offset);
+        EXPECT_EQ(offset, next) << "a read that does not go on where the one before ended";
+        const std::size_t got = std::min<std::size_t>(pipe ? std::min<std::size_t>(n, 7) : n, image.size() - offset);
         std::memcpy(buffer, image.data() + offset, got);
+        next = offset + got;
         return got;
     };
-    streamRecords(read, image.size(), piece, sink);
-    return sink.all;
+    streamRecords(read, pipe ? kUnknownSize : image.size(), piece, sink);
+    return sink;
 }
 
 const std::string kMarker(carrowin::text::kRecordMarker);
@@ -107,8 +114,16 @@ const std::string kMarker(carrowin::text::kRecordMarker);
 void expectSameForEveryPieceSize(const std::string& image)
 {
     const auto reference = wholeImage(image);
-    for (std::size_t piece : {1, 3, 4, 5, 17, 4096, 1 << 20})
-        EXPECT_EQ(streamed(image, piece), reference) << "pieces of " << piece;
+    for (std::size_t piece : {1, 3, 4, 5, 17, 4096, 1 << 20}) {
+        const Collect file = streamed(image, piece);
+        EXPECT_EQ(file.all, reference) << "pieces of " << piece;
+        const Collect pipe = streamed(image, piece, true);
+        EXPECT_EQ(pipe.all, reference) << "a pipe, pieces of " << piece;
+        EXPECT_EQ(pipe.ends, file.ends) << "a pipe, pieces of " << piece;
+        if (!file.ends.empty()) {
+            EXPECT_EQ(file.ends.back(), image.size());
+        }
+    }
 }
 
 } // namespace
@@ -157,6 +172,6 @@ TEST(RecordStream, RandomMailboxesCutAndNameAsTheWholeImageDoes)
         }
         SCOPED_TRACE(round);
         const auto reference = wholeImage(image);
-        EXPECT_EQ(streamed(image, 1 + random() % 64), reference);
+        EXPECT_EQ(streamed(image, 1 + random() % 64).all, reference);
     }
 }
