@@ -15,9 +15,29 @@ bool Batch::addFolder(const std::string& folder, std::error_code& ec)
     for (const std::string& name : names) {
         const std::string sub = mailboxFolderName(name, [&](const std::string& candidate) { return isTaken(candidate); });
         m_given.insert(extract::fileNameKey(sub));
-        m_jobs.push_back({text::joinPath(folder, name), text::joinPath(m_options.output, sub), sub + "/"});
+        m_jobs.push_back({text::joinPath(folder, name), text::joinPath(m_options.output, sub), sub + "/", name});
     }
     return !names.empty();
+}
+
+void Batch::claimFolder(Job& job)
+{
+    namespace fs = std::filesystem;
+    if (job.mailboxName.empty() || m_options.run.dryRun || m_options.run.skipExisting)
+        return;
+    std::error_code ec;
+    fs::create_directories(text::pathFromUtf8(m_options.output), ec);
+    for (;;) {
+        const bool made = fs::create_directory(text::pathFromUtf8(job.folder), ec);
+        if (made || (ec && ec != std::errc::file_exists))
+            return;
+        // Taken meanwhile (by a folder, or a file in the way): the next free name, which
+        // isTaken now sees on the disk.
+        const std::string sub = mailboxFolderName(job.mailboxName, [&](const std::string& c) { return isTaken(c); });
+        m_given.insert(extract::fileNameKey(sub));
+        job.folder = text::joinPath(m_options.output, sub);
+        job.shownAs = sub + "/";
+    }
 }
 
 bool Batch::isTaken(const std::string& name) const

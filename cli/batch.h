@@ -14,6 +14,7 @@ struct Job {
     std::string mailbox; // a path, or "-" for standard input
     std::string folder;  // the output folder
     std::string shownAs; // what the dry run puts before each file name ("Inbox/")
+    std::string mailboxName{}; // a FOLDER's mailbox: its file name, which names its folder
 };
 
 // The jobs of the arguments. A FOLDER gives every mailbox the window would list there,
@@ -28,6 +29,14 @@ public:
     bool addFolder(const std::string& folder, std::error_code& ec);
     void addMailbox(const std::string& mailbox) { m_jobs.push_back({mailbox, m_options.output, ""}); }
     const std::vector<Job>& jobs() const { return m_jobs; }
+
+    // Claims a FOLDER's mailbox's folder just before its run, by making it with a create
+    // that fails when the name exists: should another program have made a folder of that
+    // name since the batch was planned (another carrowin-cli into DIR, say), the name is
+    // numbered on and never merged into. Not in a dry run, nor with --skip-existing (a
+    // folder is then used again), nor for a mailbox split into DIR itself. A failure to
+    // make it is left to the run, which puts it into words.
+    void claimFolder(Job& job);
 
 private:
     bool isTaken(const std::string& name) const;

@@ -74,7 +74,8 @@ int run(const Options& o)
     SummaryOut out;
     Tally total;
     std::uint64_t split = 0;
-    for (const Job& job : batch.jobs()) {
+    for (Job job : batch.jobs()) {
+        batch.claimFolder(job);
         const int rc = splitMailbox(o, job, total, out);
         if (rc > 1) {
             std::cerr << "carrowin-cli: interrupted; the files written so far are kept" << std::endl;

@@ -1,6 +1,7 @@
 // carrowin-cli over whole archives: folders, the mail store, standard input, dry runs
 // and runs again into the same folder.
 #include "archive.h"
+#include "batch.h"
 #include "paths.h"
 #include "test_support.h"
 
@@ -141,6 +142,29 @@ TEST_F(Archive, RunAgainWithSkipExistingWritesNothingNew)
                             "backup2/Inbox.mbx: 1 message written to out/Inbox; 2 already there\n"
                             "3 mailboxes, 1 message written to out; 5 already there\n"));
     EXPECT_EQ(t::entriesOf(dir / "out/Inbox"), (std::vector<std::string>{"Later.eml", "Lunch.eml", "Plans.eml"}));
+}
+
+TEST_F(Archive, AFolderMadeByAnotherRunMeanwhileIsNumberedOnNotMergedInto)
+{
+    carrowin::cli::Options o;
+    o.output = t::utf8(dir / "out");
+    carrowin::cli::Batch batch(o);
+    std::error_code ec;
+    ASSERT_TRUE(batch.addFolder(t::utf8(dir / "store"), ec));
+    std::vector<carrowin::cli::Job> jobs = batch.jobs();
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].shownAs, "Inbox/");
+    // Between the plan and the run, another carrowin-cli into "out" makes "Inbox", and
+    // something else puts a file where "Sent Items" was to go.
+    fs::create_directories(dir / "out/Inbox");
+    t::writeFile(dir / "out/Sent Items", "theirs");
+    for (carrowin::cli::Job& job : jobs)
+        batch.claimFolder(job);
+    EXPECT_EQ(jobs[0].shownAs, "Inbox(1)/");
+    EXPECT_EQ(jobs[0].folder, t::utf8(dir / "out/Inbox(1)"));
+    EXPECT_EQ(jobs[1].shownAs, "Sent Items(1)/");
+    EXPECT_EQ(t::entriesOf(dir / "out"), (std::vector<std::string>{"Inbox", "Inbox(1)", "Sent Items", "Sent Items(1)"}));
+    EXPECT_EQ(t::readFile(dir / "out/Sent Items"), "theirs");
 }
 
 TEST_F(Archive, AMailboxOnStandardInput)
