@@ -9,42 +9,129 @@ namespace {
 
 bool isWsp(char c) { return c == ' ' || c == '\t'; }
 
-// Where the empty line that ends the header block starts, if the text holds one: at the
-// very start, or after a line feed.
-std::size_t emptyLineIn(std::string_view text, std::size_t from)
-{
-    if (from == 0 && (text.starts_with("\n") || text.starts_with("\r\n")))
-        return 0;
-    for (std::size_t i = text.find('\n', from ? from - 1 : 0); i != std::string_view::npos; i = text.find('\n', i + 1)) {
-        const std::string_view rest = text.substr(i + 1);
-        if (rest.starts_with("\n") || rest.starts_with("\r\n"))
-            return i + 1;
-    }
-    return std::string_view::npos;
-}
+constexpr std::string_view kDate = "date";
+constexpr std::string_view kSubject = "subject";
 
 } // namespace
 
+// Whether a line that starts as `before` said, then `c` at `at`, names `field` so far:
+// Prefix while it may, Named once it holds the name, any white space (an obsolete form
+// allows it before the colon) and the colon.
+HeaderBlock::Naming HeaderBlock::naming(Naming before, std::size_t at, char c, std::string_view field)
+{
+    if (before != Naming::Prefix)
+        return Naming::Mismatch;
+    if (at < field.size())
+        return text::asciiLower(c) == field[at] ? Naming::Prefix : Naming::Mismatch;
+    if (c == ':')
+        return Naming::Named;
+    return isWsp(c) ? Naming::Prefix : Naming::Mismatch;
+}
+
 void HeaderBlock::add(std::string_view bytes)
 {
-    if (m_complete)
-        return;
-    const std::size_t before = m_text.size();
-    m_text.append(bytes.substr(0, kMaxHeaderBlock - before));
-    // An empty line may begin up to two bytes before the new ones.
-    const std::size_t end = emptyLineIn(m_text, before >= 2 ? before - 2 : 0);
-    if (end != std::string_view::npos) {
-        m_text.resize(end);
-        m_complete = true;
-    } else if (m_text.size() == kMaxHeaderBlock) {
-        m_complete = true;
+    while (!bytes.empty()) {
+        std::size_t used = 0;
+        switch (m_state) {
+        case State::Complete:
+            return;
+        case State::LineStart:
+            if (bytes[0] == '\n') {
+                m_state = State::Complete; // the empty line
+                return;
+            }
+            if (bytes[0] == '\r') {
+                m_state = State::CarriageReturnAtStart;
+                used = 1;
+            } else if (isWsp(bytes[0])) { // a folded line goes with the field before it
+                m_state = m_field != Field::None ? State::Kept : State::PassedOver;
+            } else {
+                m_field = Field::None;
+                m_name.clear();
+                m_state = State::Name;
+            }
+            break;
+        case State::CarriageReturnAtStart:
+            m_field = Field::None; // "\r" and anything but "\n" starts no field kept
+            m_state = bytes[0] == '\n' ? State::Complete : State::PassedOver;
+            break;
+        case State::Name:
+            used = name(bytes);
+            break;
+        case State::Kept:
+            used = keep(bytes);
+            break;
+        case State::PassedOver: {
+            const std::size_t eol = bytes.find('\n');
+            used = eol == std::string_view::npos ? bytes.size() : eol + 1;
+            if (eol != std::string_view::npos)
+                m_state = State::LineStart;
+            break;
+        }
+        }
+        bytes.remove_prefix(used);
     }
+}
+
+// The start of a line, a byte at a time until it is known whether it names a field kept.
+std::size_t HeaderBlock::name(std::string_view bytes)
+{
+    std::size_t used = 0;
+    while (used < bytes.size()) {
+        const char c = bytes[used++];
+        if (c == '\n') {
+            m_state = State::LineStart; // a line that names no field
+            return used;
+        }
+        if (m_name.empty()) {
+            m_date = m_dateSeen ? Naming::Mismatch : Naming::Prefix;
+            m_subject = m_subjectSeen ? Naming::Mismatch : Naming::Prefix;
+        }
+        m_date = naming(m_date, m_name.size(), c, kDate);
+        m_subject = naming(m_subject, m_name.size(), c, kSubject);
+        m_name += c;
+        if (m_date == Naming::Named || m_subject == Naming::Named) {
+            m_field = m_date == Naming::Named ? Field::Date : Field::Subject;
+            (m_field == Field::Date ? m_dateSeen : m_subjectSeen) = true;
+            m_fieldStart = m_text.size();
+            m_text += m_name;
+            m_state = State::Kept;
+            return used;
+        }
+        if ((m_date == Naming::Mismatch && m_subject == Naming::Mismatch) || m_name.size() >= kMaxField) {
+            m_state = State::PassedOver;
+            return used;
+        }
+    }
+    return used;
+}
+
+// A line of the field kept, up to its end; a field that grows beyond kMaxField ends there.
+std::size_t HeaderBlock::keep(std::string_view bytes)
+{
+    const std::size_t eol = bytes.find('\n');
+    const std::size_t line = eol == std::string_view::npos ? bytes.size() : eol + 1;
+    const std::size_t room = m_fieldStart + kMaxField - m_text.size();
+    if (line > room) {
+        if (m_field == Field::Date) {
+            m_text.resize(m_fieldStart);
+        } else {
+            m_text.append(bytes.substr(0, room));
+            m_text += '\n';
+        }
+        m_field = Field::None;
+        m_state = State::PassedOver;
+        return 0;
+    }
+    m_text.append(bytes.substr(0, line));
+    if (eol != std::string_view::npos)
+        m_state = State::LineStart;
+    return line;
 }
 
 void HeaderBlock::clear()
 {
-    m_text.clear();
-    m_complete = false;
+    *this = HeaderBlock();
 }
 
 std::optional<std::string> headerField(std::string_view block, std::string_view name)

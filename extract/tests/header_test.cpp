@@ -56,12 +56,54 @@ TEST(HeaderField, FoldedAnyCaseAndOnlyInTheHeaderBlock)
     const std::string message = "From: a\r\nsubject:  Long\r\n\tsubject line\r\nDATE : 1 Jun 1998\r\n\r\nX-Later: body\r\n";
     for (char c : message) // byte by byte: the empty line is found across pieces
         block.add(std::string_view(&c, 1));
-    EXPECT_EQ(block.text(), "From: a\r\nsubject:  Long\r\n\tsubject line\r\nDATE : 1 Jun 1998\r\n");
+    EXPECT_EQ(block.text(), "subject:  Long\r\n\tsubject line\r\nDATE : 1 Jun 1998\r\n");
     EXPECT_EQ(headerField(block.text(), "Subject"), "Long\tsubject line");
     EXPECT_EQ(headerField(block.text(), "Date"), "1 Jun 1998");
     EXPECT_EQ(headerField(block.text(), "X-Later"), std::nullopt);
     EXPECT_EQ(headerField("Subject-Line: x\nSubject: y\n", "Subject"), "y");
     EXPECT_EQ(headerField("From: a\nSubject: LF only", "subject"), "LF only");
+}
+
+// However far into a long header block: whole, never read half.
+TEST(HeaderField, DateAndSubjectAreReadWholeFromAHeaderBlockOfAnyLength)
+{
+    const std::string filler = [] {
+        std::string f;
+        while (f.size() < (std::size_t{3} << 20))
+            f += "X-Filler: " + std::string(70, 'f') + "\r\n \tfolded Date: no\r\nDated: no\r\nSubjects: no\r\n";
+        return f;
+    }();
+    const std::string date = "Date: Mon, 1 Jun 1998 10:00:00 +0200\r\n";
+    const std::string subject = "Subject: far\r\n  into the header\r\n";
+    const std::string overlongDate = "Date: Mon, 1 Jun 1998 10:00:00" + std::string(HeaderBlock::kMaxField, ' ') + "+0200\r\n";
+    const std::string overlongSubject = "Subject: " + std::string(HeaderBlock::kMaxField, 's') + "\r\n";
+    const struct {
+        const char* what;
+        std::string message;
+        std::optional<std::string> date;
+        std::optional<std::string> subject;
+    } cases[] = {
+        {"after 3 MiB of other fields", filler + date + subject + "\r\nDate: body\r\n", "Mon, 1 Jun 1998 10:00:00 +0200",
+         "far  into the header"},
+        {"the first of each", date + subject + "dATE:  later\r\nSubject : later\r\n", "Mon, 1 Jun 1998 10:00:00 +0200",
+         "far  into the header"},
+        {"no empty line at all", filler + subject, std::nullopt, "far  into the header"},
+        {"after the empty line", "From: a\n\n" + date + subject, std::nullopt, std::nullopt},
+        {"a Date longer than the limit", overlongDate + subject, std::nullopt, "far  into the header"},
+        {"a Subject longer than the limit", overlongSubject + date, "Mon, 1 Jun 1998 10:00:00 +0200",
+         std::string(HeaderBlock::kMaxField - 9, 's')},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t piece : {std::size_t{1} << 16, std::size_t{7}}) {
+            SCOPED_TRACE(std::string(c.what) + ", pieces of " + std::to_string(piece));
+            HeaderBlock block;
+            for (std::size_t at = 0; at < c.message.size(); at += piece)
+                block.add(std::string_view(c.message).substr(at, piece));
+            EXPECT_EQ(headerField(block.text(), "Date"), c.date);
+            EXPECT_EQ(headerField(block.text(), "Subject"), c.subject);
+            EXPECT_LE(block.text().size(), 2 * HeaderBlock::kMaxField + 2) << "keeps what it need not";
+        }
+    }
 }
 
 TEST(HeaderText, DecodesEncodedWordsAsMailersWriteThem)

@@ -163,6 +163,21 @@ TEST_F(RunOptionsTest, DatesComeFromTheDateHeader)
     EXPECT_GE(modified("None.eml"), now - 1);
 }
 
+TEST_F(RunOptionsTest, ADateAndSubjectAcross64KiBOfHeaderAreReadWhole)
+{
+    // The zone of the Date and the end of the Subject lie beyond the first 64 KiB.
+    std::string header = "From: a\r\n";
+    while (header.size() < 65536 - 20)
+        header += "Received: from somewhere\r\n";
+    header.resize(65536 - 20);
+    header += "\r\nDate: Mon, 1 Jun 1998 10:00:00 +0200\r\nSubject: =?utf-8?Q?caf=C3=A9?= at noon\r\n\r\nbody\r\n";
+    const std::string path = writeMailbox({header});
+    const RunSummary s = run(path, {.dates = true, .decodeSubjects = true});
+    EXPECT_EQ(s.undated, 0u);
+    EXPECT_EQ(outNames(), (std::vector<std::string>{"caf\u00E9 at noon.eml"}));
+    EXPECT_EQ(modified("caf\u00E9 at noon.eml"), 896688000); // 08:00 UTC, not 10:00
+}
+
 TEST_F(RunOptionsTest, DecodedSubjectsComeFromTheHeaderOnly)
 {
     const std::string encoded =
