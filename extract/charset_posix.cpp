@@ -1,15 +1,13 @@
-// Character sets through the C library's iconv.
+// The sets the system reads, through the C library's iconv.
 #include "charset.h"
-
-#include "utf8.h"
 
 #include <iconv.h>
 
 namespace carrowin::extract {
 
-std::optional<std::string> utf8FromCharset(std::string_view bytes, std::string_view charset)
+std::optional<std::string> utf8FromSystemCharset(std::string_view bytes, const Charset& set)
 {
-    const std::string name(charset);
+    const std::string name(set.iconvName);
     const iconv_t cd = iconv_open("UTF-8", name.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::nullopt;
@@ -25,9 +23,18 @@ std::optional<std::string> utf8FromCharset(std::string_view bytes, std::string_v
                            && iconv(cd, nullptr, nullptr, &to, &toLeft) != kFailed && inLeft == 0;
     iconv_close(cd);
     out.resize(static_cast<std::size_t>(to - out.data()));
-    if (!converted || !text::isValidUtf8(out))
+    if (!converted)
         return std::nullopt; // bytes that are not text in that set
     return out;
+}
+
+bool systemHasCharset(const Charset& set)
+{
+    const iconv_t cd = iconv_open("UTF-8", std::string(set.iconvName).c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    iconv_close(cd);
+    return true;
 }
 
 } // namespace carrowin::extract
