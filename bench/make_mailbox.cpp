@@ -29,12 +29,15 @@ struct Generator {
     bool sameSubject = false;
     bool distinct = false;
     std::string subjectText; // every subject, when given
+    std::vector<std::string> subjects; // one message each, when given
     std::size_t bodySize = 0; // 0: sizes vary as in real mail
 
     std::size_t pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); }
 
     std::string subject(std::size_t i)
     {
+        if (!subjects.empty())
+            return subjects[i];
         if (!subjectText.empty())
             return subjectText;
         if (sameSubject)
@@ -122,11 +125,19 @@ int main(int argc, char** argv)
     app.add_option("--long-subject", longSubject,
                    "Write one message whose Subject line runs this many bytes to the end of the mailbox");
     app.add_option("--mbox", mbox, "Also write the messages as an mbox file");
+    std::string subjectsFile;
+    app.add_option("--subjects-from", subjectsFile, "One message for every line of this file, that line its subject");
     app.add_option("MAILBOX", path, "Output file")->required();
     CLI11_PARSE(app, argc, argv);
     g.rng.seed(seed);
     for (std::size_t i = 0; i < repeat && !pattern.empty(); ++i)
         g.subjectText += pattern;
+    if (!subjectsFile.empty()) {
+        std::ifstream lines(subjectsFile, std::ios::binary);
+        for (std::string line; std::getline(lines, line);)
+            g.subjects.push_back(line);
+        count = g.subjects.size();
+    }
 
     std::ofstream out(path, std::ios::binary);
     std::ofstream mb;

@@ -3,6 +3,7 @@
 // names are read and as what, so that a mailbox gets the same names on Linux and on
 // Windows; the system's converter (iconv on POSIX, charset_posix.cpp; the code pages on
 // Windows, charset_windows.cpp) reads the sets this program does not read itself.
+#include <array>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,8 +12,9 @@
 namespace carrowin::extract {
 
 // Who reads a set: the system, or this program (the Unicode forms, ASCII, Windows-1252,
-// and the 7-bit forms of the CJK sets, turned into the 8-bit forms the system reads).
-enum class Decoder { System, Utf8, Ascii, Utf16, Utf16Le, Utf16Be, Cp1252, Hz, Iso2022Jp, Iso2022Kr };
+// the 7-bit forms of the CJK sets, turned into the 8-bit forms the system reads, and the
+// ISO 8859 parts Windows has no code page for, by their upper half).
+enum class Decoder { System, Utf8, Ascii, Utf16, Utf16Le, Utf16Be, Cp1252, Hz, Iso2022Jp, Iso2022Kr, UpperHalf };
 
 struct Charset {
     std::string_view name;    // the preferred MIME name, lower case
@@ -20,6 +22,7 @@ struct Charset {
     Decoder decoder = Decoder::System;
     std::string_view iconvName{}; // what iconv calls it
     unsigned codePage = 0;        // what Windows calls it
+    const std::array<char16_t, 96>* upperHalf = nullptr; // UpperHalf: bytes 0xA0 to 0xFF
 };
 
 // Every set of the table.
