@@ -38,20 +38,24 @@ done
 
 # The tool mounts the image again right after the cut, while the kernel may still be
 # taking the cut XFS down (its lazy unmount goes on for some milliseconds); until that is
-# over, XFS refuses the image as a duplicate UUID. A cut XFS keeps its entry in
-# /sys/fs/xfs until its UUID is free, so the tool's mount goes through this one, which
-# waits (5 s at most) until no XFS of a loop device is left without a mount.
+# over, XFS refuses the image as a duplicate UUID. The tool's mount goes through this
+# one, which first waits (5 s at most) until /sys/fs/xfs has no entry left without a
+# mount (a cut XFS keeps its entry until its UUID is free), and where /sys is not there
+# (a chroot) mounts again for 5 s at most while the mount is refused.
 mkdir "$work/bin"
 cat >"$work/bin/mount" <<EOF
 #!/usr/bin/env bash
-if [ "\${1:-}" = -t ] && [ "\${2:-}" = xfs ]; then
-  for _ in \$(seq 1 100); do
-    mounted=\$(awk '\$3 == "xfs" && \$1 ~ /^\/dev\/loop/' /proc/self/mounts | wc -l)
-    present=\$(ls -d /sys/fs/xfs/loop* 2>/dev/null | wc -l)
-    [ "\$present" -le "\$mounted" ] && break
-    sleep 0.05
-  done
-fi
+[ "\${1:-}" = -t ] && [ "\${2:-}" = xfs ] || exec $(command -v mount) "\$@"
+for _ in \$(seq 1 100); do
+  mounted=\$(awk '\$3 == "xfs" && \$1 ~ /^\/dev\/loop/' /proc/self/mounts | wc -l)
+  present=\$(ls -d /sys/fs/xfs/loop* 2>/dev/null | wc -l)
+  [ "\$present" -le "\$mounted" ] && break
+  sleep 0.05
+done
+for _ in \$(seq 1 50); do
+  $(command -v mount) "\$@" 2>/dev/null && exit 0
+  sleep 0.1
+done
 exec $(command -v mount) "\$@"
 EOF
 chmod +x "$work/bin/mount"
