@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <set>
 #include <thread>
@@ -68,8 +69,11 @@ TEST(Worker, WakesForABatchAndNeverLeavesAJobWaitingLongerThanItsDelay)
     // A batch of four wakes it; one job alone is done once its delay has passed.
     IntWorker worker(recording(), {.wakeBatch = 4, .maxDelay = std::chrono::milliseconds(5)});
     worker.submit(job(1));
+    // Ten seconds by the clock, far beyond its delay (a count of short sleeps is no
+    // measure of time: under Wine a sleep shorter than a millisecond returns at once).
     std::optional<Job> done;
-    for (int i = 0; i < 100000 && !done; ++i) {
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         !done && std::chrono::steady_clock::now() < until;) {
         done = worker.tryTake();
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
