@@ -9,7 +9,8 @@ preset=${1:-release}
 targets=("${@:2}")
 
 if [ "$preset" = windows ]; then
-  packages=(cmake ninja-build libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine xvfb)
+  packages=(cmake ninja-build libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine xvfb
+            nsis zip unzip binutils x11-utils) # the zip and the installer, and their tests
 else
   packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
             qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2

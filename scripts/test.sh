@@ -3,7 +3,7 @@
 # the address and undefined-behaviour sanitizers; the engine's and carrowin-cli's under
 # the thread sanitizer; the tests that only bite for a normal user once more as one (when
 # run as root); power cuts under carrowin-cli on ext4, xfs and btrfs (as root: it needs
-# loop devices and FUSE); the Windows build under Wine.
+# loop devices and FUSE); the Windows build under Wine, its zip and installer.
 # `test.sh linux|asan|tsan|user|powercut|windows` runs one of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,4 +40,14 @@ if runs windows; then
   ctest --preset windows
   # 5,000 messages here: Wine's emulation of names without case makes 20,000 take minutes.
   MESSAGES=5000 bash scripts/compare-windows.sh
+  # The zip and the installer: built twice, the same bytes; installed and removed again.
+  bash scripts/package.sh windows
+  again=$(mktemp -d)
+  bash packaging/windows/package.sh build/windows "$again" >/dev/null
+  for f in build/windows/packages/*; do
+    cmp "$f" "$again/$(basename "$f")" || { echo "test.sh: $f is not built the same twice"; exit 1; }
+  done
+  rm -rf "$again"
+  echo "test.sh: the zip and the installer are built the same twice"
+  bash packaging/windows/tests/install-test.sh build/windows/packages build/dev
 fi
