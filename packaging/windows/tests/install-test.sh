@@ -98,6 +98,10 @@ check "not on the PATH unless asked for" bash -c "! regquery 'HKLM\\SYSTEM\\Curr
 "$linux/bench/make-mailbox" --messages 300 --seed 5 "$work/m.mbx" >/dev/null
 "$linux/cli/carrowin-cli" -q -o "$work/linux" "$work/m.mbx" >/dev/null
 check "carrowin-cli --version" bash -c "run '$dir/carrowin-cli.exe' --version 2>/dev/null | tr -d '\\r' | grep -qx 'carrowin-cli $version'"
+check "README.txt lists every option --help lists" bash -c "
+  run '$dir/carrowin-cli.exe' --help 2>/dev/null | tr -d '\\r' | grep -o -- '--[a-z][a-z-]*' | sort -u >'$work/options'
+  [ -s '$work/options' ] || exit 1
+  while read -r option; do grep -q -- \"\$option\" '$dir/README.txt' || { echo \"missing: \$option\"; exit 1; }; done <'$work/options'"
 run "$dir/carrowin-cli.exe" -q -o "$work/windows" "$work/m.mbx" >/dev/null 2>&1 || true
 check "the installed carrowin-cli splits as on Linux" diff -r "$work/linux" "$work/windows"
 
