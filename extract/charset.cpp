@@ -180,7 +180,7 @@ std::optional<std::string> utf8FromHz(std::string_view bytes)
         gb += static_cast<char>(byte | 0x80);
         gb += static_cast<char>(second | 0x80);
     }
-    return utf8FromSystemCharset(gb, *findCharset("gbk"));
+    return gb.empty() ? std::string() : utf8FromSystemCharset(gb, *findCharset("gbk"));
 }
 
 // ISO-2022-JP (RFC 1468, with the half-width katakana mailers added) and ISO-2022-KR
@@ -223,6 +223,8 @@ std::optional<std::string> utf8FromIso2022(std::string_view bytes, bool japanese
             euc += static_cast<char>(second | 0x80);
         }
     }
+    if (euc.empty()) // the system would not be asked: Windows takes no empty text
+        return std::string();
     return utf8FromSystemCharset(euc, *findCharset(japanese ? "euc-jp" : "euc-kr"));
 }
 

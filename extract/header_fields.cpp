@@ -131,7 +131,14 @@ std::size_t HeaderBlock::keep(std::string_view bytes)
 
 void HeaderBlock::clear()
 {
-    *this = HeaderBlock();
+    // The strings keep their room for the next message.
+    m_text.clear();
+    m_name.clear();
+    m_state = State::LineStart;
+    m_field = Field::None;
+    m_date = m_subject = Naming::Prefix;
+    m_fieldStart = 0;
+    m_dateSeen = m_subjectSeen = false;
 }
 
 std::optional<std::string> headerField(std::string_view block, std::string_view name)

@@ -118,6 +118,12 @@ TEST(Charsets, WhatIsNotInTheTableOrNotTextInTheSetIsNone)
     };
     for (const auto& c : cases)
         EXPECT_EQ(utf8FromCharset(c.bytes, c.charset), std::nullopt) << c.charset << " " << c.bytes;
+    // Nothing, or only shifts, is the empty text on both systems.
+    for (const char* charset : {"hz-gb-2312", "iso-2022-jp", "iso-2022-kr", "koi8-r", "utf-16"}) {
+        EXPECT_EQ(utf8FromCharset("", charset), "") << charset;
+    }
+    EXPECT_EQ(utf8FromCharset("\x1B$B\x1B(B", "iso-2022-jp"), "");
+    EXPECT_EQ(utf8FromCharset("~{~}", "hz-gb-2312"), "");
     // UTF-16 without a byte order mark is big-endian.
     EXPECT_EQ(utf8FromCharset(std::string("\0G\0r", 4), "utf-16"), "Gr");
     EXPECT_EQ(utf8FromCharset(std::string("\xFE\xFF\0G", 4), "utf-16"), "G");
