@@ -144,22 +144,30 @@ void Form1Handlers::cmdx1_Click()
     m_running = false;
 }
 
+// A keyboard user who pressed Extract finds the focus on Cancel during the run and back
+// on Extract after it, rather than on a hidden button or on no control at all.
 void Form1Handlers::enterRunningState()
 {
+    const bool focused = m_view.hasFocus(Control::cmdx1);
     m_view.setVisible(Control::Command1, true);
     m_view.setBusyPointer(true);
     m_view.setVisible(Control::cmdx1, false);
+    if (focused)
+        m_view.setFocus(Control::Command1);
     m_view.setVisible(Control::prog1, true);
     m_view.setVisible(Control::Label1, true);
 }
 
 void Form1Handlers::resetAfterRun(bool resetPrefix)
 {
+    const bool focused = m_view.hasFocus(Control::Command1);
     m_view.setBusyPointer(false);
     m_view.setVisible(Control::Label1, false);
     m_view.setVisible(Control::prog1, false);
     m_view.setVisible(Control::Command1, false);
     m_view.setVisible(Control::cmdx1, true);
+    if (focused)
+        m_view.setFocus(Control::cmdx1);
     if (resetPrefix)
         m_view.setText(Control::fpref1, "File");
 }

@@ -26,6 +26,21 @@ constexpr const char* nameOf(Control c)
     return kNames[static_cast<std::size_t>(c)];
 }
 
+// What a screen reader calls the controls that no visible label names alone: the two
+// fields both labelled "Path:", the prefix box inside the frame "Save", the mailbox list
+// and the file counter. Every front end gives them these names; none for other controls.
+constexpr const char* accessibleNameOf(Control c)
+{
+    switch (c) {
+    case Control::inpth1: return "Input folder";
+    case Control::infil1: return "Mailbox file";
+    case Control::outpth1: return "Output folder";
+    case Control::fpref1: return "File name prefix";
+    case Control::prog1: return "Progress";
+    default: return nullptr;
+    }
+}
+
 enum class MessageKind {
     Plain, // no icon: "Extraction Complete", "Registry read error N"
     Error, // a failure, with the system's warning icon
@@ -49,6 +64,10 @@ public:
     virtual bool isVisible(Control c) const = 0;
     virtual void setVisible(Control c, bool visible) = 0;
     virtual void setEnabled(Control c, bool enabled) = 0;
+
+    // The keyboard focus: whether a control holds it, and giving it to one.
+    virtual bool hasFocus(Control c) const = 0;
+    virtual void setFocus(Control c) = 0;
 
     // Combo box lists. Clearing empties the list and the text. Entries go to the end of
     // the list, or to their sorted place in a box that sorts (infil1).

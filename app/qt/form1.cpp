@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "accessibility.h"
 #include "message_boxes.h"
 #include "sorted_combo.h"
 #include "three_state_check_box.h"
@@ -45,10 +46,17 @@ QString qs(const std::string& utf8)
 Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>()), m_handlers(*this)
 {
     installFontSubstitutes();
+    installAccessibleRoles();
     ui->setupUi(this);
     setWindowTitle(QString::fromUtf8(carrowin::app::kForm1Caption));
-    for (std::size_t i = 0; i < carrowin::app::kControlCount; ++i)
-        m_widgets[i] = findChild<QWidget*>(QString::fromLatin1(carrowin::app::nameOf(static_cast<Control>(i))));
+    for (std::size_t i = 0; i < carrowin::app::kControlCount; ++i) {
+        const auto c = static_cast<Control>(i);
+        m_widgets[i] = findChild<QWidget*>(QString::fromLatin1(carrowin::app::nameOf(c)));
+        if (const char* name = carrowin::app::accessibleNameOf(c))
+            m_widgets[i]->setAccessibleName(QString::fromUtf8(name));
+    }
+    for (QComboBox* box : {ui->inpth1, ui->infil1}) // the field inside is the box itself
+        box->lineEdit()->setAccessibleName(box->accessibleName());
     applyDescriptionFonts();
     registerResources();
     QIcon icon; // the picture of app/icons, as the desktop shows it
@@ -145,8 +153,11 @@ void Form1::setText(Control c, const std::string& text)
         box->setEditText(qs(text));
     else if (auto* edit = qobject_cast<QLineEdit*>(w))
         edit->setText(qs(text));
-    else if (auto* label = qobject_cast<QLabel*>(w))
+    else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(qs(text));
+        if (c == Control::prog1)
+            announceValueChange(label);
+    }
 }
 
 int Form1::value(Control c) const
@@ -178,6 +189,16 @@ void Form1::setVisible(Control c, bool visible)
 void Form1::setEnabled(Control c, bool enabled)
 {
     widget(c)->setEnabled(enabled);
+}
+
+bool Form1::hasFocus(Control c) const
+{
+    return widget(c)->hasFocus();
+}
+
+void Form1::setFocus(Control c)
+{
+    widget(c)->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::clearList(Control c)

@@ -29,6 +29,8 @@ public:
     bool isVisible(carrowin::app::Control c) const override;
     void setVisible(carrowin::app::Control c, bool visible) override;
     void setEnabled(carrowin::app::Control c, bool enabled) override;
+    bool hasFocus(carrowin::app::Control c) const override;
+    void setFocus(carrowin::app::Control c) override;
     void clearList(carrowin::app::Control c) override;
     void addListEntries(carrowin::app::Control c, const std::vector<std::string>& entries) override;
     int listCount(carrowin::app::Control c) const override;
@@ -39,7 +41,9 @@ public:
     void showWindow() override;
     std::chrono::milliseconds frameInterval() const override;
 
+    using QWidget::hasFocus;
     using QWidget::isVisible;
+    using QWidget::setFocus;
     using QWidget::setEnabled;
     using QWidget::setVisible;
 

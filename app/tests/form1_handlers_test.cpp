@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 
 using namespace carrowin::app;
 namespace t = carrowin::testing;
@@ -49,8 +50,15 @@ public:
     int value(Control c) const override { return at(c).value; }
     void setValue(Control c, int value) override { at(c).value = value; }
     bool isVisible(Control c) const override { return at(c).visible; }
-    void setVisible(Control c, bool visible) override { at(c).visible = visible; }
+    void setVisible(Control c, bool visible) override
+    {
+        at(c).visible = visible;
+        if (!visible && focus == c) // the focus goes with a hidden control, to none
+            focus.reset();
+    }
     void setEnabled(Control c, bool enabled) override { at(c).enabled = enabled; }
+    bool hasFocus(Control c) const override { return focus == c; }
+    void setFocus(Control c) override { focus = c; }
     void clearList(Control c) override { at(c).list.clear(), at(c).text.clear(); }
     void addListEntries(Control c, const std::vector<std::string>& entries) override
     {
@@ -84,6 +92,7 @@ public:
     std::chrono::milliseconds frameInterval() const override { return frame; }
 
     std::vector<Box> boxes;
+    std::optional<Control> focus;
     bool shown = false;
     bool busy = false;
     int yields = 0;
@@ -240,6 +249,24 @@ TEST_F(Window, RunWritesEveryMessageAndEndsIdleAfterItsMessage)
     EXPECT_EQ(t::readFile(out() / "Lunch(1).eml"), t::padded(t::mail("Lunch")));
     EXPECT_TRUE(fs::exists(out() / "News.nws"));
     EXPECT_EQ(view.yields, 3);
+}
+
+// Whoever pressed Extract has Cancel under the keyboard during the run and Extract after
+// it; a focus elsewhere is left where it is.
+TEST_F(Window, TheFocusFollowsTheButtonThatTheRunShows)
+{
+    mailbox("Inbox.mbx", messages(2));
+    load();
+    std::vector<std::optional<Control>> during;
+    view.onEvents = [&] { during.push_back(view.focus); };
+    view.setFocus(Control::cmdx1);
+    form.cmdx1_Click();
+    EXPECT_EQ(during, (std::vector<std::optional<Control>>{Control::Command1, Control::Command1}));
+    EXPECT_EQ(view.focus, Control::cmdx1);
+
+    view.setFocus(Control::outpth1);
+    form.cmdx1_Click();
+    EXPECT_EQ(view.focus, Control::outpth1);
 }
 
 TEST_F(Window, CancelStopsBeforeTheNextRecordAndTheNextRunStartsAfresh)

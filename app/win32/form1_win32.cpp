@@ -468,6 +468,17 @@ void Form1::setEnabled(Control c, bool enabled)
     EnableWindow(handleOf(c), enabled ? TRUE : FALSE);
 }
 
+bool Form1::hasFocus(Control c) const
+{
+    const HWND focus = GetFocus();
+    return focus != nullptr && (focus == handleOf(c) || IsChild(handleOf(c), focus)); // a combo box's field
+}
+
+void Form1::setFocus(Control c)
+{
+    SetFocus(handleOf(c));
+}
+
 void Form1::clearList(Control c)
 {
     SendMessageW(handleOf(c), CB_RESETCONTENT, 0, 0);

@@ -38,6 +38,8 @@ public:
     bool isVisible(app::Control c) const override;
     void setVisible(app::Control c, bool visible) override;
     void setEnabled(app::Control c, bool enabled) override;
+    bool hasFocus(app::Control c) const override;
+    void setFocus(app::Control c) override;
     void clearList(app::Control c) override;
     void addListEntries(app::Control c, const std::vector<std::string>& entries) override;
     int listCount(app::Control c) const override;

@@ -131,8 +131,8 @@ QString classFor(Kind kind)
     switch (kind) {
     case Kind::Label:
     case Kind::Heading: return QStringLiteral("QLabel");
-    case Kind::Frame: return QStringLiteral("QGroupBox");
-    case Kind::Option: return QStringLiteral("QRadioButton");
+    case Kind::Frame: return QStringLiteral("CaptionedFrame");
+    case Kind::Option: return QStringLiteral("OptionButton");
     case Kind::Check: return QStringLiteral("ThreeStateCheckBox");
     case Kind::Edit: return QStringLiteral("QLineEdit");
     case Kind::Combo:

@@ -8,6 +8,7 @@
 #include "sorted_combo.h"
 #include "three_state_check_box.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 namespace t = carrowin::testing;
 namespace fs = std::filesystem;
@@ -147,6 +149,8 @@ private Q_SLOTS:
     void mailboxListIsSortedAndInboxChosen();
     void keyStrokeAndFocusLossRebuild();
     void screenshot();
+    void accessibilityTree();
+    void clicksLandWhereDrawn();
 };
 
 void Form1Test::stateAfterLoad()
@@ -237,8 +241,12 @@ void Form1Test::fullRun()
         QCOMPARE(text(f, "prog1"), QStringLiteral("File 3"));
         checked = true;
     };
-    QTest::mouseClick(control(f, "cmdx1"), Qt::LeftButton);
+    // From the keyboard; the focus comes back to Extract.
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    control(f, "cmdx1")->setFocus();
+    QTest::keyClick(control(f, "cmdx1"), Qt::Key_Space);
     QVERIFY(checked);
+    QCOMPARE(QApplication::focusWidget(), control(f, "cmdx1"));
     QCOMPARE(fx.boxes.size(), std::size_t{1});
     QCOMPARE(fx.boxes[0].text, QStringLiteral("Extraction Complete"));
     QVERIFY(fx.boxes[0].kind == MessageBoxes::Kind::Plain);
@@ -508,6 +516,121 @@ void Form1Test::screenshot()
         path = QDir::tempPath() + QStringLiteral("/carrowin-window.png");
     QVERIFY(picture.save(path));
     qInfo("window screenshot written to %s", qPrintable(path));
+}
+
+// A screen reader finds every control in the window's tree, named by its purpose, with
+// the role it plays and the label that names it; the names stay while the contents change.
+void Form1Test::accessibilityTree()
+{
+    Fixture fx;
+    fx.mailbox("Inbox.mbx", messages(1));
+    Form1 f;
+    f.handlers().Form_Load();
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&f);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QString::fromUtf8(carrowin::app::kForm1Caption));
+
+    std::map<QString, QAccessibleInterface*> tree;
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        for (int i = 0; i < node->childCount(); ++i) {
+            QAccessibleInterface* child = node->child(i);
+            if (child->object() != nullptr)
+                tree[child->object()->objectName()] = child;
+            walk(child);
+        }
+    };
+    walk(window);
+    using A = QAccessible;
+    struct Expected {
+        const char* control;
+        A::Role role;
+        const char* name;
+        const char* labelledBy;
+    };
+    const Expected expected[] = {
+        {"Label2", A::Heading, "Action", nullptr},        {"Line1", A::Separator, "Action", nullptr},
+        {"Line2", A::Separator, "Action", nullptr},       {"Frame2", A::Grouping, "Save", nullptr},
+        {"sopt1", A::RadioButton, "By Subject", "Frame2"}, {"Check1", A::CheckBox, "Remove Re:", "Frame2"},
+        {"sopt2", A::RadioButton, "By Prefix", "Frame2"}, {"fpref1", A::EditableText, "File name prefix", "Frame2"},
+        {"Label3", A::Heading, "Input", nullptr},         {"Line3", A::Separator, "Input", nullptr},
+        {"Line4", A::Separator, "Input", nullptr},        {"inpth1", A::ComboBox, "Input folder", "Label4"},
+        {"infil1", A::ComboBox, "Mailbox file", "Label6"}, {"Label7", A::Heading, "Output", nullptr},
+        {"Line5", A::Separator, "Output", nullptr},       {"Line6", A::Separator, "Output", nullptr},
+        {"outpth1", A::EditableText, "Output folder", "Label8"}, {"cmdx1", A::Button, "Extract", nullptr},
+        {"Command1", A::Button, "Cancel", nullptr},       {"prog1", A::ProgressBar, "Progress", "Label1"},
+    };
+    for (const Expected& e : expected) {
+        const auto it = tree.find(QString::fromLatin1(e.control));
+        QVERIFY2(it != tree.end(), e.control);
+        QAccessibleInterface* node = it->second;
+        QVERIFY2(node->role() == e.role, e.control);
+        QCOMPARE(node->text(A::Name), QString::fromUtf8(e.name));
+        QStringList labels;
+        for (const auto& [label, relation] : node->relations(A::Label))
+            labels << label->object()->objectName();
+        QCOMPARE(labels, e.labelledBy != nullptr ? QStringList{QString::fromLatin1(e.labelledBy)} : QStringList{});
+    }
+
+    // Contents are values, states follow the controls, and the counter reports its count.
+    QCOMPARE(tree[QStringLiteral("infil1")]->text(A::Value), QStringLiteral("Inbox.mbx"));
+    QCOMPARE(tree[QStringLiteral("outpth1")]->text(A::Value), text(f, "outpth1"));
+    control<QComboBox>(f, "infil1")->setEditText(QStringLiteral("Other.mbx"));
+    QCOMPARE(tree[QStringLiteral("infil1")]->text(A::Name), QStringLiteral("Mailbox file"));
+    QCOMPARE(tree[QStringLiteral("infil1")]->text(A::Value), QStringLiteral("Other.mbx"));
+    QVERIFY(tree[QStringLiteral("infil1")]->state().editable);
+    QVERIFY(tree[QStringLiteral("sopt1")]->state().checked);
+    QVERIFY(tree[QStringLiteral("Check1")]->state().checked);
+    f.handlers().sopt2_Click();
+    QVERIFY(tree[QStringLiteral("Check1")]->state().checkStateMixed);
+    QVERIFY(!tree[QStringLiteral("fpref1")]->state().disabled);
+    QVERIFY(tree[QStringLiteral("prog1")]->state().invisible);
+    f.setText(carrowin::app::Control::prog1, "File 27");
+    QCOMPARE(tree[QStringLiteral("prog1")]->text(A::Value), QStringLiteral("File 27"));
+    QCOMPARE(tree[QStringLiteral("prog1")]->valueInterface()->currentValue(), QVariant(27));
+}
+
+// The option buttons and the check box take a click anywhere in their rectangles, as
+// the native window's do; the frame's caption sits on its border, as the native window
+// draws it (its line 6 pixels below the frame's top at 96 dpi, measured under Wine).
+void Form1Test::clicksLandWhereDrawn()
+{
+    Fixture fx;
+    Form1 f;
+    f.handlers().Form_Load();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    auto* bySubject = control<QRadioButton>(f, "sopt1");
+    auto* byPrefix = control<QRadioButton>(f, "sopt2");
+    auto* removeRe = control<ThreeStateCheckBox>(f, "Check1");
+    // Near each rectangle's right edge, far from the caption; "By Subject" below the
+    // check box that lies on top of it.
+    const auto click = [&](QWidget* w, QPoint at) {
+        const QPoint inWindow = w->mapTo(&f, at);
+        QCOMPARE(f.childAt(inWindow), w);
+        QTest::mouseClick(f.windowHandle(), Qt::LeftButton, {}, inWindow);
+    };
+    click(byPrefix, QPoint(byPrefix->width() - 2, byPrefix->height() / 2));
+    QVERIFY(byPrefix->isChecked());
+    QCOMPARE(removeRe->value(), 2);
+    click(bySubject, QPoint(bySubject->width() - 2, bySubject->height() - 2));
+    QVERIFY(bySubject->isChecked());
+    QCOMPARE(removeRe->value(), 1);
+    click(removeRe, QPoint(removeRe->width() - 2, removeRe->height() / 2));
+    QCOMPARE(removeRe->value(), 0);
+
+    QWidget* frame = control(f, "Frame2");
+    const QImage picture = frame->grab().toImage();
+    const QColor background = f.palette().color(QPalette::Window);
+    const auto differs = [&](int x, int y) { return picture.pixelColor(x, y) != background; };
+    const int right = picture.width() - 20;
+    int line = 0;
+    while (line < picture.height() && !differs(right, line))
+        ++line;
+    QVERIFY2(std::abs(line - 6) <= 2, qPrintable(QStringLiteral("the frame's line at %1").arg(line)));
+    bool captionAboveLine = false;
+    for (int y = 0; y < line; ++y)
+        for (int x = 0; x < picture.width() / 2; ++x)
+            captionAboveLine = captionAboveLine || differs(x, y);
+    QVERIFY(captionAboveLine);
 }
 
 int main(int argc, char** argv)
