@@ -189,6 +189,7 @@ void Form1::createControls()
         m_controls.push_back(h);
     }
     setValue(Control::sopt2, -1); // the creation state: "By Prefix"
+    nameFieldsForScreenReaders();
     // The frame lies beneath what it holds and never paints over it. It takes no focus,
     // so its place in the z-order leaves the tab order alone.
     const HWND frame = control(L"Frame2");
@@ -213,6 +214,24 @@ void Form1::createControls()
         combo.cbSize = sizeof combo;
         if (isCombo(kForm1Controls[i]) && GetComboBoxInfo(m_controls[i], &combo))
             addTooltip(combo.hwndItem, tip.c_str()); // the mouse rests on the edit field
+    }
+}
+
+// Windows' accessibility names a field after the static text just before it in z-order.
+// Here that would be "Path:" for two fields and nothing useful for the others, so a hidden
+// label with the field's name goes just before each; it takes no focus and shows nothing.
+void Form1::nameFieldsForScreenReaders()
+{
+    for (std::size_t i = 0; i < app::kControlCount; ++i) {
+        const auto c = static_cast<Control>(i);
+        const char* name = app::accessibleNameOf(c);
+        if (name == nullptr || c == Control::prog1) // a static text is named by its own text
+            continue;
+        const HWND field = handleOf(c);
+        const HWND label = CreateWindowExW(0, WC_STATICW, wideFromUtf8(name).c_str(), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0,
+                                           m_hwnd, nullptr, m_instance, nullptr);
+        const HWND above = GetWindow(field, GW_HWNDPREV);
+        SetWindowPos(label, above != nullptr ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 }
 
@@ -332,6 +351,19 @@ LRESULT Form1::handle(UINT msg, WPARAM wp, LPARAM lp)
         EndPaint(m_hwnd, &ps);
         return 0;
     }
+    // As a dialog box does: the control that had the focus when another window (a message
+    // box) came to the front has it again when the window does, not the window itself.
+    case WM_ACTIVATE:
+        if (LOWORD(wp) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(m_hwnd, focus))
+                m_focusBeforeDeactivation = focus;
+        } else if (m_focusBeforeDeactivation != nullptr && IsWindow(m_focusBeforeDeactivation)
+                   && IsWindowVisible(m_focusBeforeDeactivation) && IsWindowEnabled(m_focusBeforeDeactivation)) {
+            SetFocus(m_focusBeforeDeactivation);
+            return 0;
+        }
+        break;
     case WM_SETCURSOR:
         if (m_busy) {
             SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT

@@ -61,12 +61,14 @@ private:
     void paintRules(HDC dc) const;
     void createControls();
     void layout(UINT dpi);
+    void nameFieldsForScreenReaders();
     void addTooltip(HWND control, const wchar_t* text);
     HWND handleOf(app::Control c) const;
 
     HINSTANCE m_instance;
     HWND m_hwnd = nullptr;
     HWND m_tooltips = nullptr;
+    HWND m_focusBeforeDeactivation = nullptr;
     std::vector<HWND> m_controls; // in the order of the description's table
     std::vector<HFONT> m_fonts;   // 8.25, 9.75 and 12 pt at the window's dpi
     UINT m_dpi = 96;

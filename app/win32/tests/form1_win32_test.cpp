@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <atomic>
 #include <mutex>
@@ -373,6 +374,55 @@ TEST_F(Win32Window, ClicksReachTheHandlers)
     EXPECT_EQ(SendMessageW(control(L"Check1"), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
+// Windows' accessibility names a field after the static text just before it in z-order:
+// there each field has its own, hidden. Wine answers for edit fields and buttons (its
+// combo boxes are named by their text), so those are asked as a screen reader asks.
+TEST_F(Win32Window, ScreenReadersHearEveryFieldNamedByItsPurpose)
+{
+    load();
+    const std::pair<const wchar_t*, const wchar_t*> fields[] = {
+        {L"inpth1", L"Input folder"}, {L"infil1", L"Mailbox file"},
+        {L"outpth1", L"Output folder"}, {L"fpref1", L"File name prefix"}};
+    for (const auto& [field, name] : fields) {
+        const HWND label = GetWindow(control(field), GW_HWNDPREV);
+        wchar_t cls[32] = {};
+        GetClassNameW(label, cls, 32);
+        EXPECT_EQ(std::wstring_view(cls), L"Static") << field;
+        EXPECT_EQ(textOf(label), name) << field;
+        EXPECT_FALSE(IsWindowVisible(label)) << field;
+    }
+
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    const auto ask = [](HWND h, long* role) {
+        IAccessible* acc = nullptr;
+        if (FAILED(AccessibleObjectFromWindow(h, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&acc))))
+            return std::wstring(L"(no object)");
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = nullptr;
+        std::wstring text = acc->get_accName(self, &name) == S_OK && name != nullptr ? name : L"";
+        SysFreeString(name);
+        VARIANT r{};
+        if (role != nullptr && acc->get_accRole(self, &r) == S_OK)
+            *role = r.lVal;
+        acc->Release();
+        return text;
+    };
+    long role = 0;
+    EXPECT_EQ(ask(control(L"outpth1"), &role), L"Output folder");
+    EXPECT_EQ(role, ROLE_SYSTEM_TEXT);
+    EXPECT_EQ(ask(control(L"fpref1"), &role), L"File name prefix");
+    EXPECT_EQ(role, ROLE_SYSTEM_TEXT);
+    const std::pair<const wchar_t*, const wchar_t*> captions[] = {
+        {L"cmdx1", L"Extract"}, {L"Command1", L"Cancel"}, {L"sopt1", L"By Subject"},
+        {L"sopt2", L"By Prefix"}, {L"Check1", L"Remove Re:"}, {L"Frame2", L"Save"}};
+    for (const auto& [button, name] : captions)
+        EXPECT_EQ(ask(control(button), nullptr), name) << button;
+    EXPECT_EQ(ask(hwnd, nullptr), L"Carrowin -- For OE4 messages--ver. 2.11");
+    CoUninitialize();
+}
+
 TEST_F(Win32Window, TypingPickingAndLeavingTheFolderBoxRebuildTheList)
 {
     t::writeFile(dir / "store" / "mail" / "Inbox.mbx", t::mailbox({t::mail("x")}));
@@ -413,6 +463,7 @@ TEST_F(Win32Window, ExtractWritesWhatTheCommandLineWrites)
     messages.push_back("Newsgroups: alt.test\r\nSubject: News\r\n\r\nx");
     mailbox(messages);
     load();
+    SetFocus(control(L"cmdx1"));
     SendMessageW(control(L"cmdx1"), BM_CLICK, 0, 0);
     const auto seen = boxes.seen();
     ASSERT_EQ(seen.size(), 1u);
@@ -420,6 +471,7 @@ TEST_F(Win32Window, ExtractWritesWhatTheCommandLineWrites)
     EXPECT_TRUE(seen[0].windowShown);
     EXPECT_FALSE(visible(L"prog1"));
     EXPECT_TRUE(visible(L"cmdx1"));
+    EXPECT_EQ(GetFocus(), control(L"cmdx1")); // not left on the hidden Cancel, or on none
     EXPECT_EQ(textOf(control(L"fpref1")), L"File");
 
     const t::Outcome cli = t::runProcess(t::programFolder() / t::pathOf(CARROWIN_CLI_PATH),
