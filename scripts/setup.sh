@@ -14,7 +14,9 @@ if [ "$preset" = windows ]; then
 else
   packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
             qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2
-            help2man man-db desktop-file-utils appstream)
+            help2man man-db desktop-file-utils appstream
+            # the window on a virtual desktop, read by AT-SPI as a screen reader reads it
+            xvfb openbox x11-utils dbus-daemon libglib2.0-bin at-spi2-core python3-pyatspi)
 fi
 if [ "$preset" = package ]; then
   packages+=(dpkg-dev lintian) # the .deb's dependencies are found by dpkg-shlibdeps
