@@ -1,6 +1,8 @@
 #include "batch.h"
 
 #include "archive.h"
+#include "ascii.h"
+#include "mail_formats.h"
 #include "mailbox_list.h"
 #include "path_rules.h"
 #include "paths.h"
@@ -9,9 +11,49 @@
 
 namespace carrowin::cli {
 
+namespace {
+
+bool neverTaken(const std::string&)
+{
+    return false;
+}
+
+// A mailbox of a FOLDER, as an mbox file in DIR or a folder of DIR's Maildir++ tree,
+// whose top folder is the Inbox.
+Job mailFolderJob(const Options& o, const std::string& folder, const std::string& name)
+{
+    const std::string base = mailboxFolderName(name, neverTaken);
+    Job job{text::joinPath(folder, name), o.output, "", name};
+    if (o.format == Format::Mbox) {
+        job.mboxName = base;
+    } else if (!text::equalsIgnoringAsciiCase(base, "Inbox")) {
+        const std::string sub = extract::maildirFolderName(base);
+        job.folder = text::joinPath(o.output, sub);
+        job.shownAs = sub + "/";
+        job.maildirSubfolder = true;
+    }
+    return job;
+}
+
+} // namespace
+
+void Batch::addMailbox(const std::string& mailbox)
+{
+    Job job{mailbox, m_options.output, ""};
+    if (m_options.format == Format::Mbox)
+        job.mboxName = mailbox == "-" ? "Mailbox"
+                                      : mailboxFolderName(text::utf8FromPath(text::pathFromUtf8(mailbox).filename()), neverTaken);
+    m_jobs.push_back(std::move(job));
+}
+
 bool Batch::addFolder(const std::string& folder, std::error_code& ec)
 {
     const std::vector<std::string> names = locate::listMailboxes(folder, ec);
+    if (m_options.format != Format::Eml) {
+        for (const std::string& name : names)
+            m_jobs.push_back(mailFolderJob(m_options, folder, name));
+        return !names.empty();
+    }
     for (const std::string& name : names) {
         const std::string sub = mailboxFolderName(name, [&](const std::string& candidate) { return isTaken(candidate); });
         m_given.insert(extract::fileNameKey(sub));
@@ -23,7 +65,8 @@ bool Batch::addFolder(const std::string& folder, std::error_code& ec)
 void Batch::claimFolder(Job& job)
 {
     namespace fs = std::filesystem;
-    if (job.mailboxName.empty() || m_options.run.dryRun || m_options.run.skipExisting)
+    if (job.mailboxName.empty() || m_options.run.dryRun || m_options.run.skipExisting
+        || m_options.format != Format::Eml)
         return;
     std::error_code ec;
     fs::create_directories(text::pathFromUtf8(m_options.output), ec);

@@ -15,6 +15,8 @@ struct Job {
     std::string folder;  // the output folder
     std::string shownAs; // what the dry run puts before each file name ("Inbox/")
     std::string mailboxName{}; // a FOLDER's mailbox: its file name, which names its folder
+    std::string mboxName{};    // --format mbox: the mbox file's name, without ".mbox"
+    bool maildirSubfolder = false; // --format maildir: `folder` is a Maildir++ subfolder
 };
 
 // The jobs of the arguments. A FOLDER gives every mailbox the window would list there,
@@ -27,7 +29,7 @@ public:
 
     // False when the folder holds no mailbox, or cannot be listed (then `ec` says why).
     bool addFolder(const std::string& folder, std::error_code& ec);
-    void addMailbox(const std::string& mailbox) { m_jobs.push_back({mailbox, m_options.output, ""}); }
+    void addMailbox(const std::string& mailbox);
     const std::vector<Job>& jobs() const { return m_jobs; }
 
     // Claims a FOLDER's mailbox's folder just before its run, by making it with a create

@@ -7,6 +7,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <iostream>
 
 namespace carrowin::cli {
@@ -19,20 +21,39 @@ constexpr const char* kFooter =
     "           (Inbox.mbx into DIR/Inbox; a taken name is numbered: Inbox(1))\n"
     "  -        a mailbox read from standard input as it comes, split into DIR\n"
     "\n"
+    "Formats (--format):\n"
+    "  eml      a file for every message, named after its subject (the default)\n"
+    "  mbox     one mbox file a mailbox: DIR/Inbox.mbox for Inbox.mbx (a taken name\n"
+    "           is numbered: Inbox(1).mbox; nothing is ever added to a file), each\n"
+    "           message after a \"From \" line with its sender and date, its lines\n"
+    "           that begin with \"From \" (after any \">\") quoted with one \">\" more\n"
+    "           (mboxrd); the file gets its name once it is complete\n"
+    "  maildir  a Maildir: DIR/cur holds every message as a file of its exact\n"
+    "           bytes, marked as read; a FOLDER or --store makes DIR one Maildir++\n"
+    "           tree, the Inbox at its top and each other mailbox a subfolder\n"
+    "           (DIR/.Sent Items); not on Windows, whose file names cannot hold \":\"\n"
+    "           Messages are not named in these formats: --prefix, --keep-re and\n"
+    "           --decode-subjects change nothing in them.\n"
+    "\n"
     "Options in detail:\n"
     "  --dates            a message without a date that can be read keeps the time\n"
     "                     of writing, and the summary counts it; a zone named in a\n"
-    "                     way it does not know is read as UTC\n"
+    "                     way it does not know is read as UTC; in a Maildir the\n"
+    "                     time is the arrival a server shows (an mbox's \"From \"\n"
+    "                     lines always carry the Date: header's date)\n"
     "  --decode-subjects  the Subject: field of the header block, its encoded words\n"
     "                     (=?charset?B?...?=, =?charset?Q?...?=) decoded, 8-bit text\n"
     "                     read as UTF-8, or else as Windows-1252\n"
     "  --dry-run          one line a message on standard output, tab-separated: its\n"
     "                     number, its offset in the mailbox, its size in bytes and\n"
-    "                     the file name it would get; nothing is written or made\n"
+    "                     the file name it would get (mbox: the mbox file; maildir:\n"
+    "                     cur/); nothing is written or made\n"
     "  --skip-existing    a message is skipped when a file that was in its folder\n"
     "                     before, under its name or a numbered form of it, holds the\n"
     "                     same bytes; a FOLDER's mailbox then goes into its existing\n"
-    "                     folder, so a second run or backup adds only what is new\n"
+    "                     folder, so a second run or backup adds only what is new;\n"
+    "                     maildir: a message whose bytes a file in cur/ or new/\n"
+    "                     holds is not added again; mbox: refused\n"
     "\n"
     "Exit status:\n"
     "  0    every mailbox was split\n"
@@ -54,6 +75,11 @@ void describe(CLI::App& app, Options& o)
             return extract::settingsRefusal({.bySubject = false, .removeRe = false, .workingName = prefix,
                                              .outputFolder = "."});
         });
+    app.add_option("--format", o.format, "What to write: eml (default), mbox or maildir (below)")
+        ->type_name("FORMAT")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, Format>{{"eml", Format::Eml}, {"mbox", Format::Mbox}, {"maildir", Format::Maildir}},
+            CLI::ignore_case));
     app.add_flag("--keep-re", o.keepRe, "Keep a leading \"Re:\" of the subject in the file name");
     app.add_option("-o,--output", o.output, "Output folder, made if missing (default: current folder)")
         ->type_name("DIR");
@@ -77,6 +103,28 @@ int usageError(const std::string& what)
 {
     std::cerr << "carrowin-cli: " << what << "\nRun carrowin-cli --help for more information." << std::endl;
     return 2;
+}
+
+// What the format cannot do is refused before anything is made; what it ignores is said.
+int checkFormat(const Options& o)
+{
+    if (o.format == Format::Eml)
+        return 0;
+    const std::string name = o.format == Format::Mbox ? "mbox" : "maildir";
+#ifdef _WIN32
+    if (o.format == Format::Maildir)
+        return usageError("--format maildir is not available on Windows: Maildir file names hold \":\", which "
+                          "Windows does not allow; use --format mbox");
+#endif
+    if (o.format == Format::Mbox && o.run.skipExisting)
+        return usageError("--skip-existing cannot be used with --format mbox: an mbox file is never added to "
+                          "(--format maildir adds only the messages that are not there yet)");
+    for (const auto& [given, option] : {std::pair{o.prefix.has_value(), "--prefix"}, std::pair{o.keepRe, "--keep-re"},
+                                        std::pair{o.run.decodeSubjects, "--decode-subjects"}})
+        if (given)
+            std::cerr << "carrowin-cli: " << option << " has no effect with --format " << name
+                      << ": its messages are not named" << std::endl;
+    return 0;
 }
 
 } // namespace
@@ -105,6 +153,8 @@ std::variant<Options, int> parseArguments(std::vector<std::string> args)
         return usageError("no MAILBOX, FOLDER or --store given");
     if (std::count(o.sources.begin(), o.sources.end(), "-") > 1)
         return usageError("standard input (-) can be read once only");
+    if (const int refused = checkFormat(o))
+        return refused;
     // The output folder is made, with its parents, when a message is about to be written:
     // a batch whose every mailbox fails leaves nothing behind, and a dry run makes nothing.
     o.run.makeOutputFolder = true;

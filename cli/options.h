@@ -9,7 +9,11 @@
 
 namespace carrowin::cli {
 
+// What the messages are written as: a file each, one mbox file a mailbox, or a Maildir.
+enum class Format { Eml, Mbox, Maildir };
+
 struct Options {
+    Format format = Format::Eml;
     std::optional<std::string> prefix;
     bool keepRe = false;
     std::string output = ".";

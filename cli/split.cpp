@@ -3,6 +3,8 @@
 #include "console.h"
 #include "errors.h"
 #include "extraction_run.h"
+#include "mail_folder_run.h"
+#include "paths.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -52,13 +54,13 @@ private:
 
 // Standard input, binary, read in pieces as it comes. A terminal there would have the
 // program wait for a mailbox typed in: that is a mistake, said at once.
-extract::RunSummary runOverStandardInput(const std::string& label, extract::RunHost& host, const extract::RunOptions& options)
+extract::ReadNext standardInput()
 {
     using extract::ErrorKind;
     using extract::ExtractError;
     if (isTerminal(stdin))
         throw ExtractError(ErrorKind::Mailbox, "-", "Standard input is a terminal: give the mailbox with < or a pipe");
-    const extract::ReadNext next = [](char* buffer, std::size_t n) -> std::optional<std::size_t> {
+    return [](char* buffer, std::size_t n) -> std::optional<std::size_t> {
         const std::optional<long long> got = readStandardInput(buffer, n);
         if (got && *got < 0)
             throw ExtractError(ErrorKind::Mailbox, "-", std::string("Cannot read standard input: ") + std::strerror(errno));
@@ -66,7 +68,28 @@ extract::RunSummary runOverStandardInput(const std::string& label, extract::RunH
             return std::nullopt;
         return static_cast<std::size_t>(*got);
     };
-    return extract::runExtractionOfStream(next, label, host, options);
+}
+
+// The mailbox in the format asked for; `target` gets where it went (the folder, the
+// mbox file, the Maildir).
+extract::RunSummary runJob(const Options& o, const Job& job, const std::string& label, extract::RunHost& host,
+                           std::string& target)
+{
+    target = job.folder;
+    std::optional<extract::ReadNext> next;
+    if (job.mailbox == "-")
+        next = standardInput();
+    else if (o.format == Format::Eml)
+        return extract::runExtraction(job.mailbox, host, o.run);
+    if (o.format == Format::Eml)
+        return extract::runExtractionOfStream(*next, label, host, o.run);
+    const extract::MailboxSource source{next ? label : job.mailbox, next ? &*next : nullptr};
+    if (o.format == Format::Maildir)
+        return extract::runIntoMaildir(source, job.folder, job.maildirSubfolder, host, o.run);
+    std::string fileName;
+    const extract::RunSummary s = extract::runIntoMbox(source, job.folder, job.mboxName, host, o.run, fileName);
+    target = text::joinPath(job.folder, fileName);
+    return s;
 }
 
 } // namespace
@@ -85,12 +108,12 @@ int splitMailbox(const Options& o, const Job& job, Tally& total, SummaryOut& out
     ProgressLine progress(stderr, label);
     CliHost host(o, job, out, showProgress ? &progress : nullptr);
     try {
-        const extract::RunSummary s = stdIn ? runOverStandardInput(label, host, o.run)
-                                            : extract::runExtraction(job.mailbox, host, o.run);
+        std::string target;
+        const extract::RunSummary s = runJob(o, job, label, host, target);
         progress.clear();
         const Tally tally{s.filesWritten, s.skipped, s.undated};
         total.add(tally);
-        const std::string summary = label + ": " + summaryText(tally, job.folder, o.run.dryRun);
+        const std::string summary = label + ": " + summaryText(tally, target, o.run.dryRun);
         if (o.run.dryRun)
             std::cerr << summary << std::endl;
         else

@@ -26,27 +26,6 @@
 namespace carrowin::extract {
 namespace {
 
-// A missing output folder is made with its parents (makeOutputFolder).
-void makeFolder(std::string path)
-{
-    while (path.size() > 1 && text::endsWithSeparator(path))
-        path.pop_back();
-    std::error_code ec;
-    const std::filesystem::path folder = text::pathFromUtf8(path);
-    std::filesystem::create_directories(folder, ec);
-    if (!ec)
-        return;
-    // What stands in the way is said, not only "File exists".
-    std::error_code statEc;
-    const std::filesystem::file_status st = std::filesystem::symlink_status(folder, statEc);
-    std::string why = ec.message();
-    if (std::filesystem::is_symlink(st) && !std::filesystem::exists(folder, statEc))
-        why = "it is a link to nothing that exists";
-    else if (std::filesystem::exists(st) && !std::filesystem::is_directory(folder, statEc))
-        why = "a file of that name is in the way";
-    throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + why, ec);
-}
-
 // A large message is left in the mailbox only where it can be read again, and only when
 // it may never need writing (skipExisting).
 MessageReader::Bytes bytesOf(const RunOptions& options, bool readAgain)
@@ -319,6 +298,44 @@ RunSummary runOver(const ReadAt* file, const ReadNext* stream, std::uint64_t siz
                    RunHost& host, const RunOptions& options, std::size_t pieceSize)
 {
     Run run(host, options, file, size);
+    RunSummary summary;
+    std::string start;
+    try {
+        start = streamMailbox(file, stream, size, pieceSize, run, [&] { run.whileWaiting(); });
+        summary = run.finish();
+    } catch (...) {
+        run.finishQueued();
+        throw;
+    }
+    refuseWhatIsNoMailbox(summary, start, label);
+    return summary;
+}
+
+} // namespace
+
+void makeFolder(std::string path)
+{
+    while (path.size() > 1 && text::endsWithSeparator(path))
+        path.pop_back();
+    std::error_code ec;
+    const std::filesystem::path folder = text::pathFromUtf8(path);
+    std::filesystem::create_directories(folder, ec);
+    if (!ec)
+        return;
+    // What stands in the way is said, not only "File exists".
+    std::error_code statEc;
+    const std::filesystem::file_status st = std::filesystem::symlink_status(folder, statEc);
+    std::string why = ec.message();
+    if (std::filesystem::is_symlink(st) && !std::filesystem::exists(folder, statEc))
+        why = "it is a link to nothing that exists";
+    else if (std::filesystem::exists(st) && !std::filesystem::is_directory(folder, statEc))
+        why = "a file of that name is in the way";
+    throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + why, ec);
+}
+
+std::string streamMailbox(const ReadAt* file, const ReadNext* stream, std::uint64_t size, std::size_t pieceSize,
+                          RecordSink& sink, const std::function<void()>& whileWaiting)
+{
     std::string start; // the mailbox's first bytes, for its signature; reads may be short
     const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
         std::optional<std::size_t> got;
@@ -326,27 +343,22 @@ RunSummary runOver(const ReadAt* file, const ReadNext* stream, std::uint64_t siz
             got = (*file)(offset, buffer, n);
         else // a stream is where the record stream reads: reads go on in order
             while (!(got = (*stream)(buffer, n)))
-                run.whileWaiting();
+                whileWaiting();
         if (offset == start.size() && start.size() < text::kFileSignature.size())
             start.append(buffer, std::min(*got, text::kFileSignature.size() - start.size()));
         return *got;
     };
-    RunSummary summary;
-    try {
-        streamRecords(read, size, pieceSize, run);
-        summary = run.finish();
-    } catch (...) {
-        run.finishQueued();
-        throw;
-    }
+    streamRecords(read, size, pieceSize, sink);
+    return start;
+}
+
+void refuseWhatIsNoMailbox(const RunSummary& summary, const std::string& start, const std::string& label)
+{
     if (summary.filesWritten + summary.skipped == 0 && summary.ending == RunEnding::Completed
         && start != text::kFileSignature)
         throw ExtractError(ErrorKind::Mailbox, label,
                            "\"" + label + "\" is not an OE4 mailbox: it has neither the \"JMF6\" header nor any message record");
-    return summary;
 }
-
-} // namespace
 
 std::string mailboxPath(std::string_view inputFolder, std::string_view mailboxName)
 {

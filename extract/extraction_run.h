@@ -2,6 +2,7 @@
 // The extraction run: every record of a mailbox written to a file of its own, named
 // from settings that the front end may change between records.
 #include "output_naming.h"
+#include "record_stream.h"
 
 #include <cstdint>
 #include <functional>
@@ -111,5 +112,18 @@ using ReadNext = std::function<std::optional<std::size_t>(char* buffer, std::siz
 // from there, and vanishes when a file holds it already.
 RunSummary runExtractionOfStream(const ReadNext& read, const std::string& label, RunHost& host,
                                  const RunOptions& options, std::size_t pieceSize = kReadPiece);
+
+// Makes a missing folder with its parents (RunOptions::makeOutputFolder); throws
+// ExtractError (Output), naming what stands in the way, when it cannot.
+void makeFolder(std::string path);
+
+// For the runs into other formats (mail_folder_run.h): streams a mailbox file (`file`, of
+// `size` bytes) or a stream (`stream`, with `whileWaiting` called while it keeps the run
+// waiting) through `sink`. Returns the mailbox's first bytes, up to the signature's length.
+std::string streamMailbox(const ReadAt* file, const ReadNext* stream, std::uint64_t size, std::size_t pieceSize,
+                          RecordSink& sink, const std::function<void()>& whileWaiting);
+// Throws (Mailbox) when a run completed without a message from what does not begin as a
+// mailbox does: it is some other file.
+void refuseWhatIsNoMailbox(const RunSummary& summary, const std::string& start, const std::string& label);
 
 } // namespace carrowin::extract

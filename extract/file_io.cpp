@@ -217,10 +217,12 @@ void OutputFolder::makeNamesDurable() const
         throw ExtractError::fromCode(ErrorKind::Output, "Cannot write in the output folder", m_path, ec);
 }
 
-bool OutputFolder::name(PendingFile& file, const std::string& name) const
+bool OutputFolder::name(PendingFile& file, const std::string& name, const OutputFolder* into) const
 {
+    const OutputFolder& target = into ? *into : *this;
     std::error_code ec;
-    switch (native::nameFile(folderOf(m_handle, m_path), file.m_handle, file.m_temporaryName, name, ec)) {
+    switch (native::nameFile(folderOf(m_handle, m_path), file.m_handle, file.m_temporaryName,
+                             folderOf(target.m_handle, target.m_path), name, ec)) {
     case native::Naming::Named:
         file.m_temporaryName.clear();
         file.m_named = true;
@@ -230,16 +232,17 @@ bool OutputFolder::name(PendingFile& file, const std::string& name) const
     case native::Naming::Failed:
         break;
     }
-    throw ExtractError::fromCode(ErrorKind::Output, "Cannot create", text::joinPath(m_path, name), ec);
+    throw ExtractError::fromCode(ErrorKind::Output, "Cannot create", text::joinPath(target.m_path, name), ec);
 }
 
-void OutputFolder::finish(PendingFile& file, const std::string& name) const
+void OutputFolder::finish(PendingFile& file, const std::string& name, const OutputFolder* into) const
 {
+    const OutputFolder& target = into ? *into : *this;
     const std::error_code ec = native::close(std::exchange(file.m_handle, kNoHandle));
     if (!ec)
         return;
-    native::removeEntry(folderOf(m_handle, m_path), name);
-    throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(m_path, name), ec);
+    native::removeEntry(folderOf(target.m_handle, target.m_path), name);
+    throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(target.m_path, name), ec);
 }
 
 void OutputFolder::discard(PendingFile& file) const noexcept

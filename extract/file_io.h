@@ -139,11 +139,14 @@ public:
 
     // Gives the complete file `name`, unless an entry of that name exists (file, folder,
     // link, hidden or not): then false, and nothing changes. It never replaces anything.
-    // Throws on any other failure; the file then stays pending.
-    bool name(PendingFile& file, const std::string& name) const;
+    // Throws on any other failure; the file then stays pending. The name is given in
+    // `into` when set: another folder of the same file system (a Maildir's cur/ for a
+    // file written in its tmp/).
+    bool name(PendingFile& file, const std::string& name, const OutputFolder* into = nullptr) const;
 
-    // Closes a named file; a late write error removes it again and throws.
-    void finish(PendingFile& file, const std::string& name) const;
+    // Closes a named file (named in `into`, when set); a late write error removes it
+    // again and throws.
+    void finish(PendingFile& file, const std::string& name, const OutputFolder* into = nullptr) const;
 
     // Whether an entry of that name exists; only for words about a failure.
     bool holds(const std::string& name) const noexcept;

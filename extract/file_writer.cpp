@@ -48,12 +48,12 @@ FileWriter::FileWriter(const ReadAt& mailbox)
 {
 }
 
-void FileWriter::add(const OutputFolder& folder, ReadMessage message, ChosenName name)
+void FileWriter::add(const OutputFolder& folder, ReadMessage message, ChosenName name, const OutputFolder* into)
 {
     const bool large = message.file.has_value();
     const std::size_t bytes = message.keptBytes.size();
     m_smallInFlight += large ? 0 : 1;
-    m_writing.submit({&folder, std::move(message), std::move(name), nullptr, false, !large}, bytes);
+    m_writing.submit({&folder, into, std::move(message), std::move(name), nullptr, false, !large}, bytes);
     if (large)
         m_writing.flush(); // a large message's file is named at once
     passWritten(false);
@@ -200,21 +200,22 @@ void FileWriter::name(Job& job)
 {
     const OutputFolder& folder = *job.folder;
     PendingFile& file = *job.message.file;
-    if (!folder.name(file, job.name.fileName)) {
+    if (!folder.name(file, job.name.fileName, job.into)) {
         // Taken since the run chose it: numbered on from there, never replacing, and from
         // the highest number found taken so far (another program writing the same names
         // meanwhile would take every one of the next names of this run too).
-        if (m_frontierFolder != &folder) {
-            m_frontierFolder = &folder;
+        const OutputFolder* target = job.into ? job.into : &folder;
+        if (m_frontierFolder != target) {
+            m_frontierFolder = target;
             m_takenMeanwhile = NumberingMemo(fileNameKey, NumberingMemo::Keeps::Frontier);
         }
         const TakenTest taken = [&](const std::string& candidate) {
-            return isReservedDeviceName(candidate) || !folder.name(file, candidate);
+            return isReservedDeviceName(candidate) || !folder.name(file, candidate, job.into);
         };
         const std::string ext = job.name.fileName.substr(job.name.baseName.size());
         job.name = chooseFreeName(job.name.baseName, ext, taken, m_takenMeanwhile, kFileNameLimit);
     }
-    folder.finish(file, job.name.fileName);
+    folder.finish(file, job.name.fileName, job.into);
     job.named = true;
 }
 

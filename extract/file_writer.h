@@ -28,8 +28,9 @@ public:
     // Queues a message's bytes (or file) for the name chosen for it, and the time to give
     // it as last modified, if any. Should another program take that name meanwhile, the
     // file is numbered on from it. `folder` must outlive the writing. Waits while too
-    // much is queued.
-    void add(const OutputFolder& folder, ReadMessage message, ChosenName name);
+    // much is queued. With `into`, the file written in `folder` is named in `into`, a
+    // folder of the same file system that must outlive the writing too.
+    void add(const OutputFolder& folder, ReadMessage message, ChosenName name, const OutputFolder* into = nullptr);
 
     // Takes back the files named by now, without waiting, and counts them. Throws the
     // first failure: the files behind it are dropped, unnamed.
@@ -47,6 +48,7 @@ public:
 private:
     struct Job {
         const OutputFolder* folder = nullptr;
+        const OutputFolder* into = nullptr; // where it is named, when not in `folder`
         ReadMessage message;
         ChosenName name;            // as chosen; as given once named
         std::exception_ptr failure; // why it has no name

@@ -64,10 +64,11 @@ std::error_code makeDurable(const Folder& folder, std::span<const NativeHandle> 
 std::error_code makeNamesDurable(const Folder& folder);
 
 enum class Naming { Named, Taken, Failed };
-// Gives `file` (anonymous, or under `temporaryName`) the name `name`, never replacing an
-// entry of that name.
-Naming nameFile(const Folder& folder, NativeHandle file, const std::string& temporaryName, const std::string& name,
-                std::error_code& ec);
+// Gives `file` (anonymous, or under `temporaryName` in `folder`) the name `name` in `into`
+// (`folder` itself, or another folder of its file system), never replacing an entry of
+// that name.
+Naming nameFile(const Folder& folder, NativeHandle file, const std::string& temporaryName, const Folder& into,
+                const std::string& name, std::error_code& ec);
 
 void removeEntry(const Folder& folder, const std::string& name) noexcept;
 bool entryExists(const Folder& folder, const std::string& name) noexcept;

@@ -189,10 +189,11 @@ std::error_code makeNamesDurable(const Folder& folder)
     return ::syncfs(fdOf(folder.handle)) == 0 ? std::error_code{} : lastError();
 }
 
-Naming nameFile(const Folder& folder, NativeHandle file, const std::string& temporaryName, const std::string& name,
-                std::error_code& ec)
+Naming nameFile(const Folder& folder, NativeHandle file, const std::string& temporaryName, const Folder& into,
+                const std::string& name, std::error_code& ec)
 {
-    const int dir = fdOf(folder.handle);
+    const int from = fdOf(folder.handle);
+    const int dir = fdOf(into.handle);
     int err = 0;
     if (temporaryName.empty()) {
         // Giving an anonymous file its name fails, without replacing, when the name is taken.
@@ -206,14 +207,14 @@ Naming nameFile(const Folder& folder, NativeHandle file, const std::string& temp
             err = errno;
         }
     } else {
-        if (::renameat2(dir, temporaryName.c_str(), dir, name.c_str(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(from, temporaryName.c_str(), dir, name.c_str(), RENAME_NOREPLACE) == 0)
             return Naming::Named;
         err = errno;
         if (err == EINVAL || err == ENOSYS) { // no renaming without replacing here: link, unlink
-            if (::linkat(dir, temporaryName.c_str(), dir, name.c_str(), 0) == 0) {
+            if (::linkat(from, temporaryName.c_str(), dir, name.c_str(), 0) == 0) {
                 // Named; the hidden name must go too, or it stays as a second link (what
                 // a failure here leaves, the end of the folder's run removes).
-                retryOnInterrupt([&] { return ::unlinkat(dir, temporaryName.c_str(), 0); });
+                retryOnInterrupt([&] { return ::unlinkat(from, temporaryName.c_str(), 0); });
                 return Naming::Named;
             }
             err = errno;

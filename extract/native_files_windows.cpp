@@ -217,11 +217,11 @@ std::error_code makeNamesDurable(const Folder&)
     return {};
 }
 
-Naming nameFile(const Folder& folder, NativeHandle file, const std::string&, const std::string& name,
+Naming nameFile(const Folder&, NativeHandle file, const std::string&, const Folder& into, const std::string& name,
                 std::error_code& ec)
 {
     // Renamed through its handle, never replacing: the system refuses a taken name.
-    const std::wstring target = fullPath(wideEntry(folder, name));
+    const std::wstring target = fullPath(wideEntry(into, name));
     std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     rename->ReplaceIfExists = FALSE;
@@ -237,7 +237,7 @@ Naming nameFile(const Folder& folder, NativeHandle file, const std::string&, con
     }
     const DWORD err = GetLastError();
     // Any entry of that name counts as taken: a folder refuses with "access denied".
-    if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS || entryExists(folder, name))
+    if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS || entryExists(into, name))
         return Naming::Taken;
     ec = {static_cast<int>(err), std::system_category()};
     return Naming::Failed;

@@ -16,7 +16,9 @@ else
             qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2
             help2man man-db desktop-file-utils appstream
             # the window on a virtual desktop, read by AT-SPI as a screen reader reads it
-            xvfb openbox x11-utils dbus-daemon libglib2.0-bin at-spi2-core python3-pyatspi)
+            xvfb openbox x11-utils dbus-daemon libglib2.0-bin at-spi2-core python3-pyatspi
+            # mbox and Maildir output read back by an IMAP server the tests start themselves
+            dovecot-imapd)
 fi
 if [ "$preset" = package ]; then
   packages+=(dpkg-dev lintian) # the .deb's dependencies are found by dpkg-shlibdeps
@@ -30,7 +32,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
+  # Packages that bring a system service (Dovecot) are installed without starting it:
+  # the tests start servers of their own, and nothing else of this machine changes.
+  policy=/usr/sbin/policy-rc.d
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+    trap '$sudo rm -f "$policy"' EXIT
+  fi
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  if [[ " ${missing[*]} " == *" dovecot-imapd "* ]] && [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --quiet dovecot.service dovecot.socket 2>/dev/null || true
+  fi
 fi
 
 cmake --preset "$preset" >/dev/null

@@ -1,0 +1,361 @@
+#!/usr/bin/python3
+"""Reads the mbox files and Maildir tree that carrowin-cli writes back with the programs
+that read such folders: Python's mailbox module and a Dovecot IMAP server started here,
+as an ordinary process with a configuration of its own on a free port of 127.0.0.1.
+Every message must come back with the bytes carrowin-cli writes as its .eml file (for
+mbox: quoted as mboxrd quotes; as IMAP: with the server's CRLF line ends), the arrival
+dates must be the Date fields', and the folders must be named after the mailboxes.
+
+usage: mail_readback_test.py CARROWIN_CLI MAKE_MAILBOX
+"""
+import email.utils
+import imaplib
+import mailbox
+import os
+import pwd
+import re
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+CLI, MAKE_MAILBOX = sys.argv[1], sys.argv[2]
+FAILURES = []
+
+
+def check(ok, what):
+    if not ok:
+        FAILURES.append(what)
+        print("FAIL:", what, file=sys.stderr)
+
+
+def oe4_mailbox(messages):
+    out = b"JMF6" + b"\0" * 80
+    for number, text in enumerate(messages, 1):
+        pad = (4 - len(text) % 4) % 4
+        out += b"\x00\x7f\x00\x7f" + struct.pack("<III", number, 16 + len(text) + pad, len(text))
+        out += text + b"\0" * pad
+    return out
+
+
+# What mail rescued from old backups holds: "From " lines in bodies (quoted or not, and
+# at the very start), messages without a final line end, LF-only and CRLF ones, 8-bit
+# headers, envelope senders in Return-Path or only in From, dates in other zones or none.
+ODD = [
+    b"Return-Path: <bounce@example.com>\r\nFrom: Ann <ann@example.com>\r\n"
+    b"Date: Tue, 3 Feb 2004 10:20:30 +0100\r\nSubject: From lines\r\n\r\n"
+    b"From here on\r\n>From there\r\n>>From far\r\nFrom\r\nFromage\r\n",
+    b"From nobody Mon Jan  1 00:00:00 2001\nSubject: starts with From\n"
+    b"Date: Mon, 1 Jan 2001 12:00:00 GMT\n\nLF only\nFrom me\n\nFrom you\n",
+    b"Subject: no final line end\r\nDate: 2 Mar 1999 08:00 -0500\r\n\r\nlast",
+    b"Subject: caf\xe9 8-bit\r\nFrom: J\xf6rg <joerg@example.de>\r\n"
+    b"Date: Sun, 31 Dec 2000 23:59:59 +0000\r\n\r\nGr\xfc\xdfe\r\n",
+    b"Newsgroups: alt.test\r\nSubject: news\r\nDate: Fri, 13 Jun 2003 07:08:09 +0200\r\n\r\n\r\n\r\n",
+]
+
+
+def make_store(root):
+    store = os.path.join(root, "store")
+    os.makedirs(store)
+    with open(os.path.join(store, "Inbox.mbx"), "wb") as f:
+        f.write(oe4_mailbox(ODD))
+    for name in ("Sent Items", "Archiv.2003", "Gel\u00f6schte Objekte"):
+        with open(os.path.join(store, name + ".mbx"), "wb") as f:
+            f.write(oe4_mailbox(list(reversed(ODD))))
+    subprocess.run([MAKE_MAILBOX, "--messages", "400", "--seed", "21", os.path.join(store, "Generated.mbx")],
+                   check=True, stdout=subprocess.DEVNULL)
+    return store
+
+
+def cli(*args):
+    r = subprocess.run([CLI, "-q", *args], capture_output=True)
+    if r.returncode != 0:
+        sys.exit("carrowin-cli %s failed: %s" % (" ".join(args), r.stderr.decode(errors="replace")))
+    return r.stdout.decode()
+
+
+def references(store, root):
+    """Every mailbox's messages, in order, as carrowin-cli writes them as files."""
+    refs = {}
+    for mbx in sorted(os.listdir(store)):
+        out = os.path.join(root, "eml", mbx)
+        planned = cli("--dry-run", "--prefix", "m", "-o", out, os.path.join(store, mbx))
+        cli("--prefix", "m", "-o", out, os.path.join(store, mbx))
+        names = [line.split("\t")[3] for line in planned.splitlines()]
+        refs[mbx[:-4]] = [open(os.path.join(out, n), "rb").read() for n in names]
+    return refs
+
+
+def mboxrd(message):
+    return re.sub(rb"(?m)^(>*From )", rb">\1", message)
+
+
+def date_of(message):
+    header = re.split(rb"\r?\n\r?\n", message, maxsplit=1)[0]
+    m = re.search(rb"(?im)^Date:[ \t]*(.*?)\r?$", header)
+    if not m:
+        return None
+    parsed = email.utils.parsedate_tz(m.group(1).decode("latin-1"))
+    return email.utils.mktime_tz(parsed) if parsed else None
+
+
+def as_imap(message):
+    """How Dovecot serves a message's bytes: every line end CRLF, and a NUL (which IMAP
+    does not allow in a message) as 0x80."""
+    return re.sub(rb"\r?\n", b"\r\n", message).replace(b"\0", b"\x80")
+
+
+def check_python_mbox(folder, refs):
+    for name, messages in refs.items():
+        box = mailbox.mbox(os.path.join(folder, name + ".mbox"), create=False)
+        got = [box.get_bytes(key, from_=False) for key in box.keys()]
+        # Python keeps the LF that ends a message without a line end of its own.
+        want = [mboxrd(m) + (b"" if m.endswith(b"\n") else b"\n") for m in messages]
+        check(got == want, "Python's mailbox.mbox reads %s.mbox back (%d of %d messages equal)"
+              % (name, sum(a == b for a, b in zip(got, want)), len(want)))
+        for key, m in zip(box.keys(), messages):
+            when = date_of(m)
+            if when is not None:
+                from_line = box.get_message(key).get_from()
+                check(from_line.endswith(time.asctime(time.gmtime(when))), "From line date of %r" % from_line)
+
+
+def maildir_folders(folder, refs):
+    """The Maildir++ folder (as Python names it) of every mailbox: the Inbox at the top."""
+    names = {}
+    for name in refs:
+        if name == "Inbox":
+            names[name] = None
+        else:
+            names[name] = name.replace(".", "\\2e").replace("\u00f6", "&APY-")
+    return names
+
+
+def check_python_maildir(folder, refs):
+    top = mailbox.Maildir(folder, factory=None, create=False)
+    folders = maildir_folders(folder, refs)
+    check(sorted(top.list_folders()) == sorted(f for f in folders.values() if f),
+          "Maildir++ folders %r" % top.list_folders())
+    for name, messages in refs.items():
+        box = top if folders[name] is None else top.get_folder(folders[name])
+        got = sorted(box.get_bytes(key) for key in box.keys())
+        check(got == sorted(messages), "Python's mailbox.Maildir reads %s back" % name)
+        for key in box.keys():
+            msg = box.get_message(key)
+            check(msg.get_subdir() == "cur" and msg.get_flags() == "S", "%s: in cur/, seen" % key)
+            when = date_of(box.get_bytes(key))
+            if when is not None:
+                check(abs(msg.get_date() - when) < 1, "%s: the file's time is its Date" % key)
+
+
+# ---- Dovecot
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Dovecot:
+    """A Dovecot of the test's own over `mail_location`, serving as `user`."""
+
+    def __init__(self, root, mail_location, user, plugins=""):
+        self.root = root
+        self.port = free_port()
+        self.conf = os.path.join(root, "dovecot.conf")
+        self.log = os.path.join(root, "dovecot.log")
+        me = pwd.getpwuid(os.getuid()).pw_name
+        as_root = os.getuid() == 0
+        with open(self.conf, "w") as f:
+            f.write(f"""base_dir = {root}/run
+state_dir = {root}/state
+log_path = {self.log}
+info_log_path = {self.log}
+listen = 127.0.0.1
+protocols = imap
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain
+default_login_user = {"dovenull" if as_root else me}
+default_internal_user = {"dovecot" if as_root else me}
+first_valid_uid = 0
+mail_plugins = {plugins}
+namespace inbox {{
+  inbox = yes
+  separator = /
+}}
+passdb {{
+  driver = static
+  args = password=secret
+}}
+userdb {{
+  driver = static
+  args = uid={user.pw_uid} gid={user.pw_gid} home={root}/home
+}}
+mail_location = {mail_location}
+service imap-login {{
+  inet_listener imap {{
+    address = 127.0.0.1
+    port = {self.port}
+  }}
+  inet_listener imaps {{
+    port = 0
+  }}
+}}
+service anvil {{
+  chroot =
+}}
+service imap-login {{
+  chroot =
+}}
+""")
+        env = dict(os.environ, TZ="UTC")
+        subprocess.run(["/usr/sbin/dovecot", "-c", self.conf], check=True, env=env)
+        deadline = time.time() + 20
+        while True:
+            try:
+                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+                break
+            except OSError:
+                if time.time() > deadline:
+                    self.stop()
+                    sys.exit("Dovecot did not start:\n" + self.log_text())
+                time.sleep(0.05)
+
+    def log_text(self):
+        try:
+            return open(self.log, errors="replace").read()
+        except OSError:
+            return ""
+
+    def doveadm(self, *args):
+        return subprocess.run(["/usr/bin/doveadm", "-c", self.conf, *args], capture_output=True, text=True)
+
+    def stop(self):
+        subprocess.run(["/usr/bin/doveadm", "-c", self.conf, "stop"], capture_output=True)
+
+
+def imap_folders(imap):
+    typ, listed = imap.list()
+    assert typ == "OK", listed
+    names = []
+    for line in listed:
+        m = re.match(rb'\((?P<flags>[^)]*)\) (?:"[^"]*"|NIL) (?P<name>.*)$', line)
+        name = m.group("name")
+        if name.startswith(b'"'):
+            name = re.sub(rb'\\(.)', rb'\1', name[1:-1])
+        if b"\\Noselect" not in m.group("flags"):
+            names.append(name.decode())
+    return names
+
+
+def fetch_all(imap, folder):
+    typ, data = imap.select('"' + folder.replace("\\", "\\\\").replace('"', '\\"') + '"', readonly=True)
+    assert typ == "OK", (folder, data)
+    if int(data[0]) == 0:
+        return []
+    typ, data = imap.fetch("1:*", "(INTERNALDATE BODY.PEEK[])")
+    assert typ == "OK", data
+    out = []
+    for item in data:
+        if isinstance(item, tuple):
+            out.append((int(time.mktime(imaplib.Internaldate2tuple(item[0]))), item[1]))
+    return out
+
+
+def served_user(root):
+    """Dovecot serves mail as an ordinary user: as root, nobody (owning the copy)."""
+    if os.getuid() != 0:
+        return pwd.getpwuid(os.getuid())
+    user = pwd.getpwnam("nobody")
+    for dirpath, dirnames, filenames in os.walk(root):
+        for entry in [dirpath] + [os.path.join(dirpath, n) for n in filenames]:
+            os.chown(entry, user.pw_uid, user.pw_gid)
+    return user
+
+
+def check_imap(server_root, folder_map, refs, transform, what):
+    """`folder_map`: the IMAP name of each mailbox; `transform`: a message as the folder holds it."""
+    user = served_user(server_root)
+    index = os.path.join(server_root, "index")
+    server = Dovecot(server_root, what["location"].format(index=index), user, what.get("plugins", ""))
+    try:
+        imap = imaplib.IMAP4("127.0.0.1", server.port)
+        imap.login("tester", "secret")
+        listed = imap_folders(imap)
+        check(sorted(listed) == sorted(folder_map.values()),
+              "%s: IMAP folders %r, expected %r" % (what["name"], listed, sorted(folder_map.values())))
+        for name, messages in refs.items():
+            fetched = fetch_all(imap, folder_map[name])
+            bodies = [body for _, body in fetched]
+            want = [as_imap(transform(m)) for m in messages]
+            if what["ordered"]:
+                check(bodies == want, "%s: %s fetched byte for byte (%d of %d equal)"
+                      % (what["name"], name, sum(a == b for a, b in zip(bodies, want)), len(want)))
+            else:
+                check(sorted(bodies) == sorted(want), "%s: %s fetched byte for byte" % (what["name"], name))
+            if os.environ.get("READBACK_DEBUG"):
+                for a, b in zip(sorted(bodies), sorted(want)):
+                    if a != b:
+                        print("got ", a[-60:], "\nwant", b[-60:], file=sys.stderr)
+                        break
+            dated = {as_imap(transform(m)): date_of(m) for m in messages}
+            for internal, body in fetched:
+                when = dated.get(body)
+                if when is not None:
+                    check(internal == when, "%s: %s INTERNALDATE %s is the Date field's %s"
+                          % (what["name"], name, time.asctime(time.gmtime(internal)), time.asctime(time.gmtime(when))))
+        imap.logout()
+        resync = server.doveadm("force-resync", "-u", "tester", "*")
+        check(resync.returncode == 0, "%s: doveadm force-resync: %s" % (what["name"], resync.stderr))
+    finally:
+        server.stop()
+    problems = [line for line in server.log_text().splitlines()
+                if "Killed with signal 15" not in line and re.search(r"\b(Error|Warning|Panic|Fatal)\b|[Cc]orrupt|[Ff]ixed", line)]
+    check(not problems, "%s: Dovecot found nothing to repair, its log says:\n  %s"
+          % (what["name"], "\n  ".join(problems)))
+
+
+def main():
+    root = tempfile.mkdtemp(prefix="carrowin-readback-")
+    os.chmod(root, 0o755)
+    try:
+        store = make_store(root)
+        refs = references(store, root)
+        mbox_dir = os.path.join(root, "mbox")
+        maildir = os.path.join(root, "Maildir")
+        cli("--format", "mbox", "--dates", "-o", mbox_dir, store)
+        cli("--format", "maildir", "--dates", "-o", maildir, store)
+
+        check_python_mbox(mbox_dir, refs)
+        check_python_maildir(maildir, refs)
+
+        if not os.path.exists("/usr/sbin/dovecot"):
+            sys.exit("Dovecot is not installed (Debian: dovecot-imapd); setup.sh dev installs it")
+        served = os.path.join(root, "served-maildir")
+        shutil.copytree(maildir, os.path.join(served, "Maildir"), symlinks=True)
+        imap_names = {name: ("INBOX" if name == "Inbox" else name.replace("\u00f6", "&APY-")) for name in refs}
+        check_imap(served, imap_names, refs, lambda m: m,
+                   {"name": "Maildir", "ordered": False, "plugins": "listescape",
+                    "location": "maildir:%s/Maildir:INDEX={index}" % served})
+        served = os.path.join(root, "served-mbox")
+        shutil.copytree(mbox_dir, os.path.join(served, "mail"))
+        mbox_names = {name: ("INBOX" if name == "Inbox" else name.replace("\u00f6", "&APY-") + ".mbox")
+                      for name in refs}
+        check_imap(served, mbox_names, refs, mboxrd,
+                   {"name": "mbox", "ordered": True,
+                    "location": "mbox:%s/mail:INBOX=%s/mail/Inbox.mbox:INDEX={index}:UTF-8" % (served, served)})
+    finally:
+        subprocess.run(["rm", "-rf", root])
+    if FAILURES:
+        print("%d checks failed" % len(FAILURES), file=sys.stderr)
+        return 1
+    print("mbox and Maildir read back by Python's mailbox and by Dovecot: every message equal")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
