@@ -64,7 +64,8 @@ constexpr const char* kExamples =
     "\n"
     "Examples:\n"
     "  carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"\n"
-    "  carrowin-cli --store --dates --decode-subjects --skip-existing -o rescued";
+    "  carrowin-cli --store --dates --decode-subjects --skip-existing -o rescued\n"
+    "  carrowin-cli --format maildir --store --dates -o ~/Maildir";
 
 void describe(CLI::App& app, Options& o)
 {

@@ -136,6 +136,49 @@ TEST_F(Cli, HelpAndVersionAndUsageErrors)
     EXPECT_NE(r.err.find("once"), std::string::npos) << r.err;
 }
 
+TEST_F(Cli, FormatMboxWritesAFileAMailboxAndNeverAddsToOne)
+{
+    t::writeFile(dir / "Inbox.mbx", t::mailbox({t::mail("one"), t::mail("two", "From here\r\n")}));
+    Outcome r = runCli({"--format", "mbox", "--prefix", "x", "-o", "out", "Inbox.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Inbox.mbx: 2 messages written to " + carrowin::text::joinPath("out", "Inbox.mbox") + "\n");
+    EXPECT_NE(r.err.find("--prefix has no effect with --format mbox"), std::string::npos) << r.err;
+    const std::string mbox = t::readFile(dir / "out/Inbox.mbox");
+    EXPECT_EQ(mbox.rfind("From a@example.com Thu Jan  1 00:00:00 1970\n", 0), 0u) << mbox;
+    EXPECT_NE(mbox.find("\r\n>From here\r\n"), std::string::npos) << mbox;
+    EXPECT_EQ(runCli({"--format", "mbox", "-o", "out", "Inbox.mbx"}, dir.path()).out,
+              "Inbox.mbx: 2 messages written to " + carrowin::text::joinPath("out", "Inbox(1).mbox") + "\n");
+
+    r = runCli({"--format", "mbox", "--skip-existing", "-o", "out", "Inbox.mbx"}, dir.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("never added to"), std::string::npos) << r.err;
+    EXPECT_EQ(t::entriesOf(dir / "out"), (std::vector<std::string>{"Inbox(1).mbox", "Inbox.mbox"}));
+}
+
+TEST_F(Cli, FormatMaildirMakesAStoreOneMaildirPlusPlusTree)
+{
+    fs::create_directory(dir / "store");
+    t::writeFile(dir / "store/Inbox.mbx", t::mailbox({t::mail("one")}));
+    t::writeFile(dir / "store/Sent Items.mbx", t::mailbox({t::mail("two"), t::mail("three")}));
+    Outcome r = runCli({"--format", "maildir", "-o", "mail", "store"}, dir.path());
+#ifdef _WIN32
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("not available on Windows"), std::string::npos) << r.err;
+#else
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(t::entriesOf(dir / "mail"), (std::vector<std::string>{".Sent Items", "cur", "new", "tmp"}));
+    EXPECT_EQ(t::entriesOf(dir / "mail/cur").size(), 1u);
+    EXPECT_EQ(t::entriesOf(dir / "mail/.Sent Items/cur").size(), 2u);
+    // A second run adds only what is new.
+    t::writeFile(dir / "store/Sent Items.mbx", t::mailbox({t::mail("two"), t::mail("three"), t::mail("four")}));
+    r = runCli({"--format", "maildir", "--skip-existing", "-o", "mail", "store"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Sent Items.mbx: 1 message written to mail/.Sent Items; 2 already there\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(t::entriesOf(dir / "mail/.Sent Items/cur").size(), 3u);
+#endif
+}
+
 TEST_F(Cli, InterruptStopsBeforeTheNextMessageAndKeepsCompleteFiles)
 {
     std::vector<std::string> messages;
