@@ -16,6 +16,7 @@
 #include "path_rules.h"
 #include "paths.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -108,46 +109,44 @@ private:
 
 class MboxSink : public RecordSink {
 public:
-    MboxSink(RunHost& host, const RunOptions& options, std::uint64_t size, const OutputFolder* folder,
-             std::string fileName)
-        : m_report(host, size), m_dryRun(options.dryRun), m_folder(folder), m_fileName(std::move(fileName))
+    MboxSink(RunHost& host, const RunOptions& options, std::uint64_t size, std::string folder, std::string fileName)
+        : m_report(host, size), m_options(options), m_folderPath(std::move(folder)), m_fileName(std::move(fileName))
     {
-        if (m_dryRun)
-            return;
-        std::error_code ec;
-        std::optional<PendingFile> file = m_folder->createPending(ec);
-        if (!file)
-            fail(ec);
-        m_file.emplace(std::move(*file));
-        m_filePointer = &*m_file;
-        m_out.reserve(2 * kFlushAt);
     }
 
     bool recordStarts(std::uint64_t marker) override
     {
         m_held.clear();
         m_streaming = false;
-        return m_report.starts(marker);
+        if (!m_report.starts(marker))
+            return false;
+        open();
+        return true;
     }
 
     void bodyBytes(std::string_view bytes) override
     {
         m_report.grows(bytes.size());
-        if (m_dryRun)
+        if (m_options.dryRun)
             return;
-        if (m_streaming) {
-            m_quoter.add(bytes, m_out);
-            flushWhenFull();
-            return;
+        if (m_streaming)
+            return quote(bytes);
+        // The From line needs the header: held until it is complete, or as long as a
+        // message is held whole (a header longer than that is what came so far).
+        if (m_held.empty() && headerEnds(bytes, 0)) {
+            m_out += mboxFromLine(headerOf(bytes));
+            m_streaming = true;
+            return quote(bytes);
         }
+        const std::size_t before = m_held.size();
         m_held.append(bytes);
-        if (m_held.size() > kKeptMessage) // its header is what came so far
+        if (headerEnds(m_held, before) || m_held.size() > kKeptMessage)
             stream();
     }
 
     void recordEnds(std::uint64_t end) override
     {
-        if (m_dryRun) {
+        if (m_options.dryRun) {
             m_report.planned(m_fileName, false);
         } else {
             if (!m_streaming)
@@ -160,10 +159,12 @@ public:
     }
 
     // The messages written so far, durable, under a name of their own; the name given.
+    // An empty mailbox gives an empty mbox; a run cancelled before its first message none.
     std::string name(const std::string& baseName)
     {
-        if (m_dryRun)
+        if (m_options.dryRun || (m_report.cancelled() && m_report.queued() == 0))
             return m_fileName;
+        open();
         flush();
         m_folder->makeDurable(std::span<PendingFile* const>(&m_filePointer, 1), m_fileName);
         NumberingMemo memo;
@@ -181,15 +182,59 @@ public:
 
 private:
     static constexpr std::size_t kFlushAt = std::size_t{1} << 20;
+    static constexpr std::size_t kDirect = std::size_t{64} << 10;
+
+    // The folder (made when missing, if asked) and the file without a name, once there is
+    // something to write: a run that fails before leaves nothing behind.
+    void open()
+    {
+        if (m_options.dryRun || m_file)
+            return;
+        if (m_options.makeOutputFolder)
+            makeFolder(m_folderPath);
+        m_folder = std::make_unique<OutputFolder>(m_folderPath);
+        std::error_code ec;
+        std::optional<PendingFile> file = m_folder->createPending(ec);
+        if (!file)
+            fail(ec);
+        m_file.emplace(std::move(*file));
+        m_filePointer = &*m_file;
+        m_out.reserve(2 * kFlushAt);
+    }
 
     // The message's From line and its bytes so far; the rest follows as it comes.
     void stream()
     {
         m_out += mboxFromLine(headerOf(m_held));
-        m_quoter.add(m_held, m_out);
-        m_held.clear();
         m_streaming = true;
-        flushWhenFull();
+        quote(m_held);
+        m_held.clear();
+    }
+    // Whether the header's empty line is in `text`, looking from `from` on (and the
+    // three bytes before, where it may have begun).
+    static bool headerEnds(std::string_view text, std::size_t from)
+    {
+        const std::size_t at = from < 3 ? 0 : from - 3;
+        return text.starts_with("\n") || text.starts_with("\r\n") || text.find("\n\n", at) != std::string_view::npos
+               || text.find("\n\r\n", at) != std::string_view::npos;
+    }
+    // Small pieces are gathered into writes of kFlushAt; a large one goes from the
+    // mailbox's buffer to the file as it is, with the ">"s put in where they belong.
+    void quote(std::string_view bytes)
+    {
+        if (bytes.size() < kDirect) {
+            m_quoter.add(bytes, m_out);
+            return flushWhenFull();
+        }
+        m_quoter.add(bytes, [&](std::string_view piece) {
+            if (piece.size() < kDirect) { // a body of many From lines: no write for each
+                m_out += piece;
+                return flushWhenFull();
+            }
+            flush();
+            if (const std::error_code ec = m_file->write(piece))
+                fail(ec);
+        });
     }
     void flushWhenFull()
     {
@@ -198,19 +243,22 @@ private:
     }
     void flush()
     {
+        if (m_out.empty())
+            return;
         if (const std::error_code ec = m_file->write(m_out))
             fail(ec);
         m_out.clear();
     }
     [[noreturn]] void fail(std::error_code ec) const
     {
-        throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(m_folder->path(), m_fileName), ec);
+        throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(m_folderPath, m_fileName), ec);
     }
 
     Reporting m_report;
-    const bool m_dryRun;
-    const OutputFolder* m_folder;
+    const RunOptions& m_options;
+    const std::string m_folderPath;
     const std::string m_fileName; // the name it is to get, for words and the dry run
+    std::unique_ptr<OutputFolder> m_folder;
     std::optional<PendingFile> m_file;
     PendingFile* m_filePointer = nullptr;
     MboxQuoter m_quoter;
@@ -254,20 +302,11 @@ class MaildirSink : public RecordSink {
 public:
     MaildirSink(RunHost& host, const RunOptions& options, std::uint64_t size, const std::string& path,
                 bool subfolder, const ReadAt* mailbox)
-        : m_report(host, size), m_options(options), m_folders(path, subfolder, options.dryRun),
+        : m_report(host, size), m_options(options), m_path(path), m_subfolder(subfolder),
           m_mailbox(mailbox ? *mailbox : kNoRereading),
           m_reader(options.dates, bytesMode(options, mailbox != nullptr)), m_writer(m_mailbox),
           m_host(native::hostName()), m_pid(native::processId())
     {
-        if (m_folders.tmp && !options.dryRun)
-            m_folders.tmp->removeStaleTemporaries(m_folders.tmp->names(), false); // what a killed run left
-        if (options.skipExisting)
-            for (const OutputFolder* folder : {m_folders.cur.get(), m_folders.fresh.get()})
-                if (folder)
-                    for (const std::string& name : folder->names())
-                        if (name.front() != '.')
-                            if (const auto bytes = folder->regularFileSize(name))
-                                m_existing[*bytes].push_back({folder, name});
     }
 
     bool recordStarts(std::uint64_t marker) override
@@ -276,7 +315,7 @@ public:
         reportNamed();
         if (!m_report.starts(marker))
             return false;
-        m_reader.start(m_folders.tmp.get());
+        m_reader.start(folders().tmp.get());
         return true;
     }
 
@@ -289,7 +328,7 @@ public:
             reportNamed();
         }
         if (const std::error_code err = m_reader.add(bytes))
-            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(m_folders.tmp->path(), "message"),
+            throw ExtractError::fromCode(ErrorKind::Output, "Cannot write", text::joinPath(m_folders->tmp->path(), "message"),
                                          err);
     }
 
@@ -317,9 +356,15 @@ public:
             m_undated += m_options.dates && !m.modified ? 1 : 0;
             const std::string base = uniqueName();
             m.baseName = base;
-            m_writer.add(*m_folders.tmp, std::move(m), {base, base + std::string(kMaildirSeen)}, m_folders.cur.get());
+            m_writer.add(*m_folders->tmp, std::move(m), {base, base + std::string(kMaildirSeen)}, m_folders->cur.get());
         }
         m_report.done(end, true);
+    }
+
+    // What the run has read so far, as counted before the last files are named.
+    RunSummary sofar() const
+    {
+        return {m_report.cancelled() ? RunEnding::Cancelled : RunEnding::Completed, m_report.queued(), m_skipped};
     }
 
     // While a stream keeps the run waiting: the files written meanwhile are counted.
@@ -334,9 +379,10 @@ public:
         m_writer.drain();
         reportNamed();
         if (!m_options.dryRun) {
-            m_folders.cur->makeNamesDurable();
-            if (m_folders.tmp->gaveTemporaryNames())
-                m_folders.tmp->removeStaleTemporaries(m_folders.tmp->names(), true);
+            const MaildirFolders& made = folders(); // an empty mailbox: an empty Maildir
+            made.cur->makeNamesDurable();
+            if (made.tmp->gaveTemporaryNames())
+                made.tmp->removeStaleTemporaries(made.tmp->names(), true);
         }
         const std::uint64_t files = m_options.dryRun ? m_report.queued() : m_writer.named();
         return {m_report.cancelled() ? RunEnding::Cancelled : RunEnding::Completed, files, m_skipped, m_undated};
@@ -351,8 +397,8 @@ public:
         }
         try {
             reportNamed();
-            if (!m_options.dryRun && m_folders.cur)
-                m_folders.cur->makeNamesDurable();
+            if (!m_options.dryRun && m_folders && m_folders->cur)
+                m_folders->cur->makeNamesDurable();
         } catch (...) {
         }
     }
@@ -368,11 +414,31 @@ private:
 
     void reportNamed() { m_report.named(m_writer.named(), m_writer.lastNamed()); }
 
+    // The Maildir's folders, made (not in a dry run) and opened when the run first needs
+    // them: a run that fails before its first message leaves nothing behind.
+    const MaildirFolders& folders()
+    {
+        if (m_folders)
+            return *m_folders;
+        const MaildirFolders& f = m_folders.emplace(m_path, m_subfolder, m_options.dryRun);
+        if (f.tmp && !m_options.dryRun)
+            f.tmp->removeStaleTemporaries(f.tmp->names(), false); // what a killed run left
+        if (m_options.skipExisting)
+            for (const OutputFolder* folder : {f.cur.get(), f.fresh.get()})
+                if (folder)
+                    for (const std::string& name : folder->names())
+                        if (name.front() != '.')
+                            if (const auto bytes = folder->regularFileSize(name))
+                                m_existing[*bytes].push_back({folder, name});
+        return f;
+    }
+
     std::string uniqueName()
     {
         const auto now = std::chrono::system_clock::now().time_since_epoch();
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
-        return maildirUniqueName(us / 1000000, static_cast<std::uint32_t>(us % 1000000), m_pid, ++m_delivered, m_host);
+        static std::atomic<std::uint64_t> delivered{0}; // of this process, into any Maildir
+        return maildirUniqueName(us / 1000000, static_cast<std::uint32_t>(us % 1000000), m_pid, ++delivered, m_host);
     }
 
     // The file ("cur/NAME") in the Maildir that holds the message's bytes already, if any.
@@ -402,7 +468,7 @@ private:
             return std::nullopt; // a dry run of a stream keeps no bytes to compare
         for (const Existing& e : found->second)
             if (e.folder->holdsBytes(e.name, m.size, ours))
-                return std::string(e.folder == m_folders.cur.get() ? "cur/" : "new/") + e.name;
+                return std::string(e.folder == m_folders->cur.get() ? "cur/" : "new/") + e.name;
         return std::nullopt;
     }
 
@@ -413,7 +479,9 @@ private:
 
     Reporting m_report;
     const RunOptions& m_options;
-    MaildirFolders m_folders;
+    const std::string m_path;
+    const bool m_subfolder;
+    std::optional<MaildirFolders> m_folders;
     const ReadAt& m_mailbox;
     std::unordered_map<std::uint64_t, std::vector<Existing>> m_existing; // by size
     // After the folders: they write into them until they are gone.
@@ -421,7 +489,6 @@ private:
     FileWriter m_writer;
     const std::string m_host;
     const std::uint32_t m_pid;
-    std::uint64_t m_delivered = 0;
     std::uint64_t m_skipped = 0;
     std::uint64_t m_undated = 0;
 
@@ -441,24 +508,24 @@ RunSummary runIntoMbox(const MailboxSource& source, const std::string& folder, c
     std::optional<MailboxFile> mailbox;
     if (!source.stream)
         mailbox.emplace(MailboxFile::open(source.path));
-    if (!options.dryRun && options.makeOutputFolder)
-        makeFolder(folder);
-    std::unique_ptr<OutputFolder> out;
-    std::error_code ec;
-    if (!options.dryRun || std::filesystem::is_directory(text::pathFromUtf8(folder), ec))
-        out = std::make_unique<OutputFolder>(folder);
     // The name it would get now, for words and a dry run; the name it gets is chosen when
     // it is complete.
+    std::error_code ec;
+    std::unique_ptr<OutputFolder> existing;
+    if (std::filesystem::is_directory(text::pathFromUtf8(folder), ec))
+        existing = std::make_unique<OutputFolder>(folder);
     NumberingMemo memo;
-    fileName = chooseFreeName(baseName, ".mbox",
-                              [&](const std::string& c) { return isReservedDeviceName(c) || (out && out->holds(c)); },
-                              memo, kFileNameLimit)
-                   .fileName;
-    MboxSink sink(host, options, mailbox ? mailbox->size() : kUnknownSize, out.get(), fileName);
+    const TakenTest taken = [&](const std::string& c) {
+        return isReservedDeviceName(c) || (existing && existing->holds(c));
+    };
+    fileName = chooseFreeName(baseName, ".mbox", taken, memo, kFileNameLimit).fileName;
+    existing.reset();
+    MboxSink sink(host, options, mailbox ? mailbox->size() : kUnknownSize, folder, fileName);
     const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) { return mailbox->readAt(offset, buffer, n); };
     const std::string start = mailbox ? streamMailbox(&read, nullptr, mailbox->size(), kReadPiece, sink, [] {})
                                       : streamMailbox(nullptr, source.stream, kUnknownSize, kReadPiece, sink, [] {});
-    RunSummary summary{sink.report().cancelled() ? RunEnding::Cancelled : RunEnding::Completed, sink.report().queued()};
+    const RunSummary summary{sink.report().cancelled() ? RunEnding::Cancelled : RunEnding::Completed,
+                             sink.report().queued()};
     refuseWhatIsNoMailbox(summary, start, source.path);
     fileName = sink.name(baseName);
     return summary;
@@ -477,12 +544,12 @@ RunSummary runIntoMaildir(const MailboxSource& source, const std::string& path, 
     try {
         start = mailbox ? streamMailbox(&read, nullptr, mailbox->size(), kReadPiece, sink, [] {})
                         : streamMailbox(nullptr, source.stream, kUnknownSize, kReadPiece, sink, [&] { sink.whileWaiting(); });
+        refuseWhatIsNoMailbox(sink.sofar(), start, source.path);
         summary = sink.finish();
     } catch (...) {
         sink.finishQueued();
         throw;
     }
-    refuseWhatIsNoMailbox(summary, start, source.path);
     return summary;
 }
 

@@ -128,44 +128,80 @@ std::string mboxFromLine(std::string_view headerBlock)
     return std::string(kFrom) + senderOf(headerBlock) + " " + asctimeOf(date) + "\n";
 }
 
-void MboxQuoter::add(std::string_view bytes, std::string& out)
+// Line by line would cost a call for every line of a large base64 body; the search is
+// for "From " instead, which is rare, and each one found is quoted when only ">"s stand
+// between it and the start of its line.
+void MboxQuoter::add(std::string_view bytes, const Emit& emit)
 {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        if (!m_lineStart) {
-            const std::size_t lf = bytes.find('\n', i);
-            const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf + 1;
-            out.append(bytes.data() + i, end - i);
-            i = end;
-            m_lineStart = lf != std::string_view::npos;
-            continue;
+    std::size_t seg = 0;  // the first byte not yet passed on
+    std::size_t from = 0; // where the search goes on
+    if (m_matched > 0) {  // "From " begun at a line's start in the piece before
+        const std::size_t need = kFrom.size() - m_matched;
+        const std::size_t n = std::min(need, bytes.size());
+        if (bytes.substr(0, n) != kFrom.substr(m_matched, n)) {
+            emit(kFrom.substr(0, m_matched));
+            m_matched = 0;
+            m_lineStart = false;
+        } else if (n < need) {
+            m_matched += n;
+            return;
+        } else {
+            emit(">");
+            emit(kFrom.substr(0, m_matched));
+            m_matched = 0;
+            m_lineStart = false;
+            from = n; // the rest of "From " goes on with the piece
         }
-        const char c = bytes[i];
-        if (c == '>' && m_matched == 0) { // one ">" more may go anywhere in the run of them
-            out += c;
-            ++i;
-            continue;
+    }
+    if (m_lineStart) {
+        std::size_t j = 0;
+        while (j < bytes.size() && bytes[j] == '>')
+            ++j;
+        const std::string_view rest = bytes.substr(j);
+        if (rest.starts_with(kFrom)) {
+            emit(bytes.substr(0, j));
+            emit(">");
+            seg = j;
+            from = j + kFrom.size();
+        } else if (rest.size() < kFrom.size() && kFrom.starts_with(rest)) {
+            emit(bytes.substr(0, j)); // all ">"s, and perhaps the start of "From "
+            m_matched = rest.size();
+            return;
+        } else {
+            from = j;
         }
-        if (c == kFrom[m_matched]) {
-            ++i;
-            if (++m_matched == kFrom.size()) {
-                out += '>';
-                out += kFrom;
-                m_matched = 0;
-                m_lineStart = false;
-            }
-            continue;
-        }
-        // Not a From line: what was held back is the line's own, and the line goes on.
-        out.append(kFrom.data(), m_matched);
-        m_matched = 0;
         m_lineStart = false;
     }
+    for (std::size_t p; (p = bytes.find(kFrom, from)) != std::string_view::npos; from = p + kFrom.size()) {
+        std::size_t q = p;
+        while (q > 0 && bytes[q - 1] == '>')
+            --q;
+        if (q > 0 && bytes[q - 1] == '\n') {
+            emit(bytes.substr(seg, p - seg));
+            emit(">");
+            seg = p;
+        }
+    }
+    // The last line, when only ">"s and the start of "From " follow its line end: the
+    // next piece tells whether it is a From line.
+    if (const std::size_t lf = bytes.rfind('\n'); lf != std::string_view::npos) {
+        std::size_t j = lf + 1;
+        while (j < bytes.size() && bytes[j] == '>')
+            ++j;
+        const std::string_view rest = bytes.substr(j);
+        if (rest.size() < kFrom.size() && kFrom.starts_with(rest)) {
+            emit(bytes.substr(seg, j - seg));
+            m_matched = rest.size();
+            m_lineStart = true;
+            return;
+        }
+    }
+    emit(bytes.substr(seg));
 }
 
-void MboxQuoter::finish(std::string& out)
+void MboxQuoter::finish(const Emit& emit)
 {
-    out.append(kFrom.data(), m_matched);
+    emit(kFrom.substr(0, m_matched));
     m_matched = 0;
     m_lineStart = true;
 }

@@ -3,6 +3,7 @@
 // do not touch a disk: an mbox's From lines and its quoting of lines that begin with
 // "From ", and a Maildir's file and folder names.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,15 +26,27 @@ std::string asctimeOf(std::int64_t seconds);
 // until the next piece (at most four bytes).
 class MboxQuoter {
 public:
+    // What the quoted bytes go to, in order: pieces of the input and the ">"s put in.
+    using Emit = std::function<void(std::string_view)>;
+
+    // Quotes `bytes`; a piece without a From line goes on whole, as one.
+    void add(std::string_view bytes, const Emit& emit);
     // Appends `bytes`, quoted, to `out`.
-    void add(std::string_view bytes, std::string& out);
-    // The message ends: what was held back goes to `out`, and the next message starts
-    // at the start of a line.
-    void finish(std::string& out);
+    void add(std::string_view bytes, std::string& out)
+    {
+        add(bytes, [&](std::string_view piece) { out += piece; });
+    }
+    // The message ends: what was held back goes on, and the next message starts at the
+    // start of a line.
+    void finish(const Emit& emit);
+    void finish(std::string& out)
+    {
+        finish([&](std::string_view piece) { out += piece; });
+    }
 
 private:
-    bool m_lineStart = true;
-    std::size_t m_matched = 0; // of "From ", at a line's start after its ">"s
+    bool m_lineStart = true;   // only ">"s, if anything, since the line began
+    std::size_t m_matched = 0; // of "From " after them, held back
 };
 
 // The name a mailbox gets as a Maildir++ subfolder: "." + its name, in IMAP's modified

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 
 using namespace carrowin::extract;
 using carrowin::testing::utf8;
@@ -56,6 +57,16 @@ TEST(MboxQuoting, QuotesEveryFromLineHoweverThePiecesFall)
         const std::string want = quotedByRule(message);
         for (std::size_t piece = 1; piece <= message.size() + 1; ++piece)
             EXPECT_EQ(quotedInPieces(message, piece), want) << message << " in pieces of " << piece;
+    }
+    // And any text of the letters that matter, in pieces of any size.
+    std::mt19937 random(21);
+    constexpr std::string_view kLetters{"From >\nx"};
+    for (int i = 0; i < 3000; ++i) {
+        std::string message(random() % 40, ' ');
+        for (char& c : message)
+            c = kLetters[random() % kLetters.size()];
+        const std::size_t piece = 1 + random() % 12;
+        ASSERT_EQ(quotedInPieces(message, piece), quotedByRule(message)) << message << " in pieces of " << piece;
     }
 }
 
