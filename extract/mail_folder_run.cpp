@@ -210,13 +210,20 @@ private:
         quote(m_held);
         m_held.clear();
     }
-    // Whether the header's empty line is in `text`, looking from `from` on (and the
-    // three bytes before, where it may have begun).
+    // Whether the header's empty line is in `text`, looking from the line that holds
+    // `from` on: line by line, so that a body is never searched.
     static bool headerEnds(std::string_view text, std::size_t from)
     {
-        const std::size_t at = from < 3 ? 0 : from - 3;
-        return text.starts_with("\n") || text.starts_with("\r\n") || text.find("\n\n", at) != std::string_view::npos
-               || text.find("\n\r\n", at) != std::string_view::npos;
+        const std::size_t lf = from == 0 ? std::string_view::npos : text.rfind('\n', from - 1);
+        for (std::size_t at = lf == std::string_view::npos ? 0 : lf + 1; at < text.size();) {
+            const std::size_t end = text.find('\n', at);
+            if (end == std::string_view::npos)
+                return false;
+            if (end == at || (end == at + 1 && text[at] == '\r'))
+                return true;
+            at = end + 1;
+        }
+        return false;
     }
     // Small pieces are gathered into writes of kFlushAt; a large one goes from the
     // mailbox's buffer to the file as it is, with the ">"s put in where they belong.

@@ -5,7 +5,10 @@
 #include "message_date.h"
 #include "utf8.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <functional>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -58,6 +61,33 @@ std::string senderOf(std::string_view headerBlock)
             if (const std::optional<std::string> address = addressIn(*field); address && fitsAFromLine(*address))
                 return *address;
     return "MAILER-DAEMON";
+}
+
+// The first position at `from` or after (and after the first byte) where a line begins
+// with "F" or ">": where a From line may be. 16 bytes at a time: a body is mostly lines
+// of other letters, and a call for every line would cost more than the writing.
+std::size_t nextCandidate(std::string_view bytes, std::size_t from)
+{
+    std::size_t k = std::max<std::size_t>(from, 1);
+#if defined(__GNUC__)
+    constexpr std::size_t kWidth = 16; // the SSE2 every x86-64 has; wider ones it splits slowly
+    using Bytes = unsigned char __attribute__((vector_size(kWidth)));
+    for (; k + kWidth <= bytes.size(); k += kWidth) {
+        Bytes before;
+        Bytes at;
+        std::memcpy(&before, bytes.data() + k - 1, kWidth);
+        std::memcpy(&at, bytes.data() + k, kWidth);
+        const auto hit = (before == '\n') & ((at == 'F') | (at == '>'));
+        std::uint64_t words[kWidth / 8];
+        std::memcpy(words, &hit, kWidth);
+        if ((words[0] | words[1]) != 0)
+            break; // among these
+    }
+#endif
+    for (; k < bytes.size(); ++k)
+        if (bytes[k - 1] == '\n' && (bytes[k] == 'F' || bytes[k] == '>'))
+            return k;
+    return std::string_view::npos;
 }
 
 void appendUtf16Unit(std::string& bits, std::uint16_t unit)
@@ -128,9 +158,8 @@ std::string mboxFromLine(std::string_view headerBlock)
     return std::string(kFrom) + senderOf(headerBlock) + " " + asctimeOf(date) + "\n";
 }
 
-// Line by line would cost a call for every line of a large base64 body; the search is
-// for "From " instead, which is rare, and each one found is quoted when only ">"s stand
-// between it and the start of its line.
+// The search is for lines that begin with "F" or ">" (nextCandidate); one that holds
+// only ">"s before "From " is quoted.
 void MboxQuoter::add(std::string_view bytes, const Emit& emit)
 {
     std::size_t seg = 0;  // the first byte not yet passed on
@@ -172,15 +201,16 @@ void MboxQuoter::add(std::string_view bytes, const Emit& emit)
         }
         m_lineStart = false;
     }
-    for (std::size_t p; (p = bytes.find(kFrom, from)) != std::string_view::npos; from = p + kFrom.size()) {
-        std::size_t q = p;
-        while (q > 0 && bytes[q - 1] == '>')
-            --q;
-        if (q > 0 && bytes[q - 1] == '\n') {
-            emit(bytes.substr(seg, p - seg));
+    for (std::size_t k; (k = nextCandidate(bytes, from)) != std::string_view::npos;) {
+        std::size_t j = k;
+        while (j < bytes.size() && bytes[j] == '>')
+            ++j;
+        if (bytes.substr(j).starts_with(kFrom)) {
+            emit(bytes.substr(seg, j - seg));
             emit(">");
-            seg = p;
+            seg = j;
         }
+        from = std::max(j, k + 1);
     }
     // The last line, when only ">"s and the start of "From " follow its line end: the
     // next piece tells whether it is a From line.
@@ -251,7 +281,9 @@ std::string maildirFolderName(std::string_view mailboxName)
         else
             name += c;
     }
-    return "." + modifiedUtf7(name);
+    std::string folder(1, '.');
+    folder += modifiedUtf7(name);
+    return folder;
 }
 
 std::string maildirUniqueName(std::int64_t seconds, std::uint32_t microseconds, std::uint32_t pid, std::uint64_t n,
