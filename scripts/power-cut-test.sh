@@ -35,6 +35,8 @@ trap 'rm -rf "$work"' EXIT
 for m in small mixed; do
   "$cli" --dry-run -o "$work/nowhere" "$work/$m.mbx" >"$work/$m.plan" 2>/dev/null
 done
+# What a run that is not cut writes as an mbox, for comparison.
+"$cli" -q --format mbox -o "$work/reference" "$work/small.mbx" >/dev/null
 
 # The tool mounts the image again right after the cut, while the kernel may still be
 # taking the cut XFS down (its lazy unmount goes on for some milliseconds); until that is
@@ -62,13 +64,19 @@ chmod +x "$work/bin/mount"
 
 failures=0
 last=""
+format=eml # what carrowin-cli writes: eml, mbox or maildir
 # cut FS MAILBOX WHEN...: one power cut, checked; its result in $last.
 cut() {
   local fs=$1 mailbox=$2; shift 2
   local summary=$work/summary
   rm -f "$summary"
-  local check="$bin/testing/check-split '$work/$mailbox.mbx' '$work/$mailbox.plan' \"\$POWER_CUT_MNT/out\" \
-    \$(grep -q 'written to' '$summary' 2>/dev/null && echo --all)"
+  local all="\$(grep -q 'written to' '$summary' 2>/dev/null && echo --all)"
+  local check="$bin/testing/check-split '$work/$mailbox.mbx' '$work/$mailbox.plan' \"\$POWER_CUT_MNT/out\" $all"
+  local folders="$top/testing/check_mail_folder.py"
+  [ $format = maildir ] &&
+    check="/usr/bin/python3 '$folders' maildir '$work/$mailbox.mbx' '$work/$mailbox.plan' \"\$POWER_CUT_MNT/out\" $all"
+  [ $format = mbox ] &&
+    check="/usr/bin/python3 '$folders' mbox '$work/reference/$mailbox.mbox' \"\$POWER_CUT_MNT/out\" $all"
   local result status tries=0
   # Should the file system still not mount after the cut, nothing can be checked: the
   # cut is made again, three times at most, and each time is said.
@@ -76,16 +84,16 @@ cut() {
     status=0
     rm -f "$summary"
     result=$(PATH="$work/bin:$PATH" bash "$tool" --fs "$fs" "$@" --check "$check" -- \
-      bash -c "'$cli' -q -o \"\$POWER_CUT_MNT/out\" '$work/$mailbox.mbx' >'$summary'" 2>&1) || status=$?
+      bash -c "'$cli' -q --format $format -o \"\$POWER_CUT_MNT/out\" '$work/$mailbox.mbx' >'$summary'" 2>&1) || status=$?
     tries=$((tries + 1))
     grep -q 'did not mount after the cut' <<<"$result" && [ $tries -lt 3 ] || break
-    echo "again   $fs $mailbox $*: the file system did not mount after the cut"
+    echo "again   $fs $format $mailbox $*: the file system did not mount after the cut"
   done
   last=$(tail -n 1 <<<"$result")
   if [ $status -eq 0 ]; then
-    echo "passed  $fs $mailbox $*: $last"
+    echo "passed  $fs $format $mailbox $*: $last"
   else
-    echo "FAILED  $fs $mailbox $*: $last"
+    echo "FAILED  $fs $format $mailbox $*: $last"
     grep -E '^(damaged|unknown):' <<<"$result" | head -5 || true
     failures=$((failures + 1))
   fi
@@ -108,6 +116,14 @@ for fs in "${filesystems[@]}"; do
   for fraction in 0.7 0.9; do
     cut "$fs" mixed --during "$(at "${whole:-1}" $fraction)"
   done
+  # A Maildir is written as message files are; an mbox is named once, when complete:
+  # after a cut it is there whole or not at all.
+  format=maildir cut "$fs" small --after-other-fsync 1
+  whole=$(run_seconds)
+  format=maildir cut "$fs" small --during "$(at "${whole:-2}" 0.5)"
+  format=mbox cut "$fs" small --after-other-fsync 1
+  whole=$(run_seconds)
+  format=mbox cut "$fs" small --during "$(at "${whole:-1}" 0.7)"
 done
-echo "power-cut-test: $failures of $((${#filesystems[@]} * 7)) cuts failed"
+echo "power-cut-test: $failures of $((${#filesystems[@]} * 11)) cuts failed"
 [ "$failures" -eq 0 ]
