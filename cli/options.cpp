@@ -7,6 +7,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
 #include <map>
 #include <utility>
 #include <iostream>
@@ -67,6 +69,15 @@ constexpr const char* kExamples =
     "  carrowin-cli --store --dates --decode-subjects --skip-existing -o rescued\n"
     "  carrowin-cli --format maildir --store --dates -o ~/Maildir";
 
+std::optional<Format> formatNamed(std::string name)
+{
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    static const std::map<std::string, Format> kFormats{
+        {"eml", Format::Eml}, {"mbox", Format::Mbox}, {"maildir", Format::Maildir}};
+    const auto found = kFormats.find(name);
+    return found == kFormats.end() ? std::nullopt : std::optional(found->second);
+}
+
 void describe(CLI::App& app, Options& o)
 {
     app.add_option("--prefix", o.prefix, "Name the files TEXT, TEXT(1)... instead of by subject")
@@ -76,11 +87,15 @@ void describe(CLI::App& app, Options& o)
             return extract::settingsRefusal({.bySubject = false, .removeRe = false, .workingName = prefix,
                                              .outputFolder = "."});
         });
-    app.add_option("--format", o.format, "What to write: eml (default), mbox or maildir (below)")
+    app.add_option_function<std::string>(
+           "--format", [&o](const std::string& name) { o.format = *formatNamed(name); },
+           "What to write: eml (default), mbox or maildir (below)")
         ->type_name("FORMAT")
-        ->transform(CLI::CheckedTransformer(
-            std::map<std::string, Format>{{"eml", Format::Eml}, {"mbox", Format::Mbox}, {"maildir", Format::Maildir}},
-            CLI::ignore_case));
+        ->check(CLI::Validator(
+            [](const std::string& name) {
+                return formatNamed(name) ? std::string() : "\"" + name + "\" is none of eml, mbox and maildir";
+            },
+            ""));
     app.add_flag("--keep-re", o.keepRe, "Keep a leading \"Re:\" of the subject in the file name");
     app.add_option("-o,--output", o.output, "Output folder, made if missing (default: current folder)")
         ->type_name("DIR");

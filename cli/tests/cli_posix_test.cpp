@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
@@ -276,4 +278,54 @@ TEST(CliWords, AFolderThatCannotBeListedOrAnOutputThatIsADanglingLinkSaysWhy)
     const t::Outcome r = t::runProcess(kCli, {"-o", "out", "noread/a.mbx"}, dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("link to nothing"), std::string::npos) << r.err;
+}
+
+namespace {
+
+// Whether the file holds `head`, then `zeros` zero bytes, then `tail`: read in pieces.
+bool holdsPattern(const fs::path& path, const std::string& head, std::uint64_t zeros, const std::string& tail)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string piece(head.size(), '\0');
+    if (!in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || piece != head)
+        return false;
+    const std::vector<char> none(1 << 20, '\0');
+    std::vector<char> buffer(none.size());
+    for (std::uint64_t left = zeros; left > 0;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+        if (!in.read(buffer.data(), static_cast<std::streamsize>(n)) || std::memcmp(buffer.data(), none.data(), n) != 0)
+            return false;
+        left -= n;
+    }
+    piece.assign(tail.size() + 1, '\0');
+    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    return in.gcount() == static_cast<std::streamsize>(tail.size()) && piece.substr(0, tail.size()) == tail;
+}
+
+} // namespace
+
+TEST(CliFormats, AMessageOfTwoGibibytesComesOutWholeInBothFormats)
+{
+    // Mostly a hole in a sparse mailbox: From lines at its start and its end.
+    t::TempDir dir;
+    const std::string head = "From: big@example.com\nSubject: big\n\nFrom the start\n";
+    const std::string tail = "\nFrom the end\n>From quoted\n";
+    const std::uint64_t zeros = std::uint64_t{2} << 30;
+    const std::uint64_t size = head.size() + zeros + tail.size();
+    const std::string start = t::mailboxHeader() + t::recordHeader(1, size, 0) + head;
+    t::writeSparseFile(dir / "big.mbx", start.size() + zeros + tail.size(), {{0, start}, {start.size() + zeros, tail}});
+
+    t::Outcome r = t::runProcess(kCli, {"-q", "--format", "maildir", "-o", "md", "big.mbx"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> files = t::entriesOf(dir / "md/cur");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(holdsPattern(dir / "md/cur" / files[0], head, zeros, tail));
+    fs::remove_all(dir / "md");
+
+    r = t::runProcess(kCli, {"-q", "--format", "mbox", "-o", "mb", "big.mbx"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(holdsPattern(dir / "mb/big.mbox",
+                             "From big@example.com Thu Jan  1 00:00:00 1970\n"
+                             "From: big@example.com\nSubject: big\n\n>From the start\n",
+                             zeros, "\n>From the end\n>>From quoted\n\n"));
 }

@@ -112,7 +112,8 @@ TEST_F(Cli, HelpAndVersionAndUsageErrors)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "carrowin-cli 2.11.0\n");
     // Usage errors: status 2, the program's name first, and where to read more.
-    for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"--bogus", "a.mbx"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"--bogus", "a.mbx"},
+                                                 std::vector<std::string>{"--format", "mh", "a.mbx"}}) {
         r = runCli(args, dir.path());
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err.rfind("carrowin-cli: ", 0), 0u) << r.err;
