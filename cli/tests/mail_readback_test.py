@@ -9,6 +9,7 @@ dates must be the Date fields', and the folders must be named after the mailboxe
 usage: mail_readback_test.py CARROWIN_CLI MAKE_MAILBOX
 """
 import email.utils
+import grp
 import imaplib
 import mailbox
 import os
@@ -181,6 +182,7 @@ disable_plaintext_auth = no
 auth_mechanisms = plain
 default_login_user = {"dovenull" if as_root else me}
 default_internal_user = {"dovecot" if as_root else me}
+default_internal_group = {"dovecot" if as_root else grp.getgrgid(os.getgid()).gr_name}
 first_valid_uid = 0
 mail_plugins = {plugins}
 namespace inbox {{
