@@ -104,6 +104,7 @@ int main(int argc, char** argv)
 {
     prepareStandardStreams();
     carrowin::extract::allowOpenFiles();
+    carrowin::extract::reuseFreedMemory();
     const auto parsed = parseArguments(utf8Arguments(argc, argv));
     if (const int* status = std::get_if<int>(&parsed))
         return *status;

@@ -102,6 +102,11 @@ void allowOpenFiles() noexcept
     native::allowAllOpenFiles();
 }
 
+void reuseFreedMemory() noexcept
+{
+    native::reuseFreedMemory();
+}
+
 MailboxFile MailboxFile::open(const std::string& path)
 {
     constexpr auto kind = ErrorKind::Mailbox;

@@ -31,6 +31,11 @@ std::string temporaryName(std::uint32_t pid, unsigned n);
 // named, and larger batches cost less.
 void allowOpenFiles() noexcept;
 
+// For a program to call once as it starts: memory freed by a message kept whole (up to
+// 1 MiB) serves the next one, instead of going back to the system and coming again as
+// fresh pages, which cost a run of large messages more than copying them.
+void reuseFreedMemory() noexcept;
+
 // A file descriptor on POSIX, a HANDLE on Windows; kNoHandle for none.
 using NativeHandle = std::intptr_t;
 inline constexpr NativeHandle kNoHandle = -1;

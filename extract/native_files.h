@@ -56,6 +56,8 @@ NativeHandle createExclusive(const Folder& folder, const std::string& name, std:
 // How many files the process may hold open at once, and as many as it can get.
 std::size_t openFilesAllowed() noexcept;
 void allowAllOpenFiles() noexcept;
+// Keeps freed blocks of up to 64 MiB in the process for reuse (file_io.h).
+void reuseFreedMemory() noexcept;
 
 // Makes the bytes of `files` (all in `folder`) durable: they survive a power cut from
 // now on. POSIX: one syncfs of the folder's file system; Windows: each file flushed.

@@ -8,6 +8,7 @@ int main(int argc, char** argv)
 {
     prepareQtApplication();
     carrowin::extract::allowOpenFiles();
+    carrowin::extract::reuseFreedMemory();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Carrowin"));
     Form1 form;
