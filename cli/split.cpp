@@ -76,13 +76,11 @@ extract::RunSummary runJob(const Options& o, const Job& job, const std::string& 
                            std::string& target)
 {
     target = job.folder;
-    std::optional<extract::ReadNext> next;
-    if (job.mailbox == "-")
-        next = standardInput();
-    else if (o.format == Format::Eml)
-        return extract::runExtraction(job.mailbox, host, o.run);
+    const bool stdIn = job.mailbox == "-";
     if (o.format == Format::Eml)
-        return extract::runExtractionOfStream(*next, label, host, o.run);
+        return stdIn ? extract::runExtractionOfStream(standardInput(), label, host, o.run)
+                     : extract::runExtraction(job.mailbox, host, o.run);
+    const std::optional<extract::ReadNext> next = stdIn ? std::optional(standardInput()) : std::nullopt;
     const extract::MailboxSource source{next ? label : job.mailbox, next ? &*next : nullptr};
     if (o.format == Format::Maildir)
         return extract::runIntoMaildir(source, job.folder, job.maildirSubfolder, host, o.run);

@@ -504,6 +504,34 @@ private:
     };
 };
 
+// The source's mailbox: the file, opened before anything is made (and read again from,
+// where a format compares before it writes), or the stream.
+class OpenedSource {
+public:
+    explicit OpenedSource(const MailboxSource& source) : m_stream(source.stream)
+    {
+        if (!m_stream)
+            m_file.emplace(MailboxFile::open(source.path));
+    }
+    OpenedSource(const OpenedSource&) = delete;
+    OpenedSource& operator=(const OpenedSource&) = delete;
+
+    std::uint64_t size() const { return m_file ? m_file->size() : kUnknownSize; }
+    const ReadAt* file() const { return m_file ? &m_read : nullptr; }
+    // Streams its records through `sink`; returns its first bytes (streamMailbox).
+    std::string stream(RecordSink& sink, const std::function<void()>& whileWaiting) const
+    {
+        return streamMailbox(file(), m_stream, size(), kReadPiece, sink, whileWaiting);
+    }
+
+private:
+    const ReadNext* m_stream;
+    std::optional<MailboxFile> m_file;
+    const ReadAt m_read = [this](std::uint64_t offset, char* buffer, std::size_t n) {
+        return m_file->readAt(offset, buffer, n);
+    };
+};
+
 } // namespace
 
 RunSummary runIntoMbox(const MailboxSource& source, const std::string& folder, const std::string& baseName,
@@ -512,9 +540,7 @@ RunSummary runIntoMbox(const MailboxSource& source, const std::string& folder, c
     if (options.skipExisting)
         throw ExtractError(ErrorKind::Settings, {},
                            "An mbox file is never added to, so messages already there cannot be skipped");
-    std::optional<MailboxFile> mailbox;
-    if (!source.stream)
-        mailbox.emplace(MailboxFile::open(source.path));
+    const OpenedSource mailbox(source);
     // The name it would get now, for words and a dry run; the name it gets is chosen when
     // it is complete.
     std::error_code ec;
@@ -527,10 +553,8 @@ RunSummary runIntoMbox(const MailboxSource& source, const std::string& folder, c
     };
     fileName = chooseFreeName(baseName, ".mbox", taken, memo, kFileNameLimit).fileName;
     existing.reset();
-    MboxSink sink(host, options, mailbox ? mailbox->size() : kUnknownSize, folder, fileName);
-    const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) { return mailbox->readAt(offset, buffer, n); };
-    const std::string start = mailbox ? streamMailbox(&read, nullptr, mailbox->size(), kReadPiece, sink, [] {})
-                                      : streamMailbox(nullptr, source.stream, kUnknownSize, kReadPiece, sink, [] {});
+    MboxSink sink(host, options, mailbox.size(), folder, fileName);
+    const std::string start = mailbox.stream(sink, [] {});
     const RunSummary summary{sink.report().cancelled() ? RunEnding::Cancelled : RunEnding::Completed,
                              sink.report().queued()};
     refuseWhatIsNoMailbox(summary, start, source.path);
@@ -541,16 +565,12 @@ RunSummary runIntoMbox(const MailboxSource& source, const std::string& folder, c
 RunSummary runIntoMaildir(const MailboxSource& source, const std::string& path, bool subfolder, RunHost& host,
                           const RunOptions& options)
 {
-    std::optional<MailboxFile> mailbox;
-    if (!source.stream)
-        mailbox.emplace(MailboxFile::open(source.path));
-    const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) { return mailbox->readAt(offset, buffer, n); };
-    MaildirSink sink(host, options, mailbox ? mailbox->size() : kUnknownSize, path, subfolder, mailbox ? &read : nullptr);
+    const OpenedSource mailbox(source);
+    MaildirSink sink(host, options, mailbox.size(), path, subfolder, mailbox.file());
     RunSummary summary;
     std::string start;
     try {
-        start = mailbox ? streamMailbox(&read, nullptr, mailbox->size(), kReadPiece, sink, [] {})
-                        : streamMailbox(nullptr, source.stream, kUnknownSize, kReadPiece, sink, [&] { sink.whileWaiting(); });
+        start = mailbox.stream(sink, [&] { sink.whileWaiting(); });
         refuseWhatIsNoMailbox(sink.sofar(), start, source.path);
         summary = sink.finish();
     } catch (...) {
