@@ -34,6 +34,22 @@ private:
 void writeSparseFile(const std::filesystem::path& path, std::uint64_t size,
                      const std::vector<std::pair<std::uint64_t, std::string>>& pieces);
 
+// A limit on the size of the files this process writes, which stops a write half way as a
+// full disk does (POSIX: RLIMIT_FSIZE, with SIGXFSZ ignored), until it is destroyed.
+// Where the platform has no such limit, active() is false.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(std::uint64_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    std::uint64_t m_before = 0;
+    bool m_active = false;
+};
+
 // Creates an empty file that the platform's file manager does not show ("." in front
 // of the name on POSIX, the hidden attribute on Windows); returns its file name.
 std::string createHiddenFile(const std::filesystem::path& folder, const std::string& name);

@@ -38,6 +38,26 @@ void writeSparseFile(const std::filesystem::path& path, std::uint64_t size,
     std::filesystem::resize_file(path, size);
 }
 
+FileSizeLimit::FileSizeLimit(std::uint64_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return;
+    m_before = limit.rlim_cur;
+    limit.rlim_cur = bytes;
+    m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    if (m_active && ::getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+        limit.rlim_cur = m_before;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+}
+
 std::string createHiddenFile(const std::filesystem::path& folder, const std::string& name)
 {
     writeFile(folder / pathOf("." + name), "");

@@ -57,6 +57,11 @@ void prepareTestProcess()
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
+// Windows has no limit of a process's file sizes.
+FileSizeLimit::FileSizeLimit(std::uint64_t) {}
+
+FileSizeLimit::~FileSizeLimit() = default;
+
 ZeroedMemory::ZeroedMemory(std::size_t size) : m_data(nullptr), m_size(size)
 {
     m_data = static_cast<char*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));

@@ -18,25 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every line that begins with ">"s and "From " gets one ">" more, as mboxrd quotes.
-std::string quotedByRule(std::string_view message)
-{
-    std::string out;
-    for (std::size_t at = 0; at <= message.size();) {
-        const std::size_t lf = message.find('\n', at);
-        const std::size_t end = lf == std::string_view::npos ? message.size() : lf + 1;
-        const std::string_view line = message.substr(at, end - at);
-        const std::size_t gt = line.find_first_not_of('>');
-        if (gt != std::string_view::npos && line.substr(gt).starts_with("From "))
-            out += '>';
-        out += line;
-        if (lf == std::string_view::npos)
-            break;
-        at = end;
-    }
-    return out;
-}
-
 std::string quotedInPieces(std::string_view message, std::size_t piece)
 {
     MboxQuoter quoter;
@@ -54,7 +35,7 @@ TEST(MboxQuoting, QuotesEveryFromLineHoweverThePiecesFall)
     for (const std::string_view message :
          {"From here\r\n>From there\r\n>>From far\nFrom\nFromage\nFrom", "x\nFrom y\n\nFrom z", ">>>", "F", ">From ",
           "a From b\n From c\n>\n>F\n>Fro\nFrom x", ""}) {
-        const std::string want = quotedByRule(message);
+        const std::string want = t::quotedByRule(message);
         for (std::size_t piece = 1; piece <= message.size() + 1; ++piece)
             EXPECT_EQ(quotedInPieces(message, piece), want) << message << " in pieces of " << piece;
     }
@@ -66,7 +47,7 @@ TEST(MboxQuoting, QuotesEveryFromLineHoweverThePiecesFall)
         for (char& c : message)
             c = kLetters[random() % kLetters.size()];
         const std::size_t piece = 1 + random() % 12;
-        ASSERT_EQ(quotedInPieces(message, piece), quotedByRule(message)) << message << " in pieces of " << piece;
+        ASSERT_EQ(quotedInPieces(message, piece), t::quotedByRule(message)) << message << " in pieces of " << piece;
     }
 }
 
@@ -140,12 +121,10 @@ TEST_F(MailFolderRun, AnMboxHoldsEveryMessageQuotedAfterItsFromLine)
     EXPECT_EQ(mbox(path), "Inbox.mbox");
     EXPECT_EQ(summary.filesWritten, 3u);
     EXPECT_EQ(host.named, 3u);
-    const auto entry = [](std::string_view m) {
-        return mboxFromLine(m.substr(0, m.find("\n\n") + 1)) + quotedByRule(t::padded(m)) + "\n";
-    };
     EXPECT_EQ(t::readFile(outFile("Inbox.mbox")),
-              "From a@example.com Tue Feb  3 09:20:30 2004\n" + quotedByRule(t::padded(first)) + "\n" + entry(large)
-                  + entry(last));
+              "From a@example.com Tue Feb  3 09:20:30 2004\n" + t::quotedByRule(t::padded(first)) + "\n"
+                  + "From big@example.com Thu Jan  1 00:00:00 1970\n" + t::quotedByRule(t::padded(large)) + "\n"
+                  + "From MAILER-DAEMON Thu Jan  1 00:00:00 1970\n" + t::quotedByRule(t::padded(last)) + "\n");
 }
 
 TEST_F(MailFolderRun, AnMboxNeverReplacesNorAddsToAFile)
@@ -159,7 +138,7 @@ TEST_F(MailFolderRun, AnMboxNeverReplacesNorAddsToAFile)
     host.onFile = [&](const Progress&) { host.cancel = true; };
     EXPECT_EQ(mbox(path), "Inbox(2).mbox");
     EXPECT_EQ(summary.ending, RunEnding::Cancelled);
-    EXPECT_EQ(t::readFile(outFile("Inbox(2).mbox")), mboxFromLine(t::mail("one")) + t::padded(t::mail("one")) + "\n");
+    EXPECT_EQ(t::readFile(outFile("Inbox(2).mbox")), "From a@example.com Thu Jan  1 00:00:00 1970\n" + t::padded(t::mail("one")) + "\n");
 
     EXPECT_THROW(mbox(path, {.skipExisting = true}), ExtractError);
     const std::string other = utf8(in.path() / "not.mbx");

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
+#include <optional>
 
 namespace carrowin::testing {
 
@@ -70,5 +73,39 @@ protected:
     TempDir out;
     FakeHost host;
 };
+
+// A pipe: read once, in order, at most `most` bytes at a time as they come, and now and
+// then nothing for a moment.
+inline extract::ReadNext pipeOf(const std::string& bytes, std::size_t& at, std::size_t most = 3)
+{
+    return [&bytes, &at, most, reads = 0](char* buffer, std::size_t n) mutable -> std::optional<std::size_t> {
+        if (++reads % 5 == 0)
+            return std::nullopt;
+        const std::size_t got = std::min({n, most, bytes.size() - at});
+        std::memcpy(buffer, bytes.data() + at, got);
+        at += got;
+        return got;
+    };
+}
+
+// A message as an mbox holds it, by the rule read line by line: every line that begins
+// with ">"s and "From " gets one ">" more (mboxrd).
+inline std::string quotedByRule(std::string_view message)
+{
+    std::string out;
+    for (std::size_t at = 0; at <= message.size();) {
+        const std::size_t lf = message.find('\n', at);
+        const std::size_t end = lf == std::string_view::npos ? message.size() : lf + 1;
+        const std::string_view line = message.substr(at, end - at);
+        const std::size_t gt = line.find_first_not_of('>');
+        if (gt != std::string_view::npos && line.substr(gt).starts_with("From "))
+            out += '>';
+        out += line;
+        if (lf == std::string_view::npos)
+            break;
+        at = end;
+    }
+    return out;
+}
 
 } // namespace carrowin::testing

@@ -194,43 +194,29 @@ TEST_F(RunOptionsTest, DecodedSubjectsComeFromTheHeaderOnly)
     EXPECT_EQ(outNames(), (std::vector<std::string>{"ISO 8859 1 Q Gr FC DFe.eml", "in the text.eml"}));
 }
 
-// A pipe: read once, in order, a few bytes at a time as they come, and now and then
-// nothing for a moment.
-ReadNext pipeOf(const std::string& bytes, std::size_t& at, std::size_t most = 3)
-{
-    return [&bytes, &at, most, reads = 0](char* buffer, std::size_t n) mutable -> std::optional<std::size_t> {
-        if (++reads % 5 == 0)
-            return std::nullopt;
-        const std::size_t got = std::min({n, most, bytes.size() - at});
-        std::memcpy(buffer, bytes.data() + at, got);
-        at += got;
-        return got;
-    };
-}
-
 TEST_F(RunOptionsTest, AStreamRunsAsAFileAndIsReadOnce)
 {
     const std::string large = t::mail("Large") + std::string((std::size_t{1} << 20) + 5000, 'L'); // not kept whole
     const std::string image = t::mailbox({t::mail("One"), large, t::mail("Two")});
     std::size_t at = 0;
-    RunSummary s = runExtractionOfStream(pipeOf(image, at, 4096), "standard input", host, {});
+    RunSummary s = runExtractionOfStream(t::pipeOf(image, at, 4096), "standard input", host, {});
     EXPECT_EQ(s.filesWritten, 3u);
     EXPECT_EQ(t::readFile(outFile("Large.eml")), t::padded(large));
     EXPECT_EQ(t::readFile(outFile("Two.eml")), t::padded(t::mail("Two")));
     // Again, skipping what is there: the large message, which a stream cannot give twice,
     // is compared from a file of its own, which goes with it.
     at = 0;
-    s = runExtractionOfStream(pipeOf(image, at, 4096), "standard input", host, {.skipExisting = true});
+    s = runExtractionOfStream(t::pipeOf(image, at, 4096), "standard input", host, {.skipExisting = true});
     EXPECT_EQ(s.filesWritten, 0u);
     EXPECT_EQ(s.skipped, 3u);
     EXPECT_EQ(outNames(), (std::vector<std::string>{"Large.eml", "One.eml", "Two.eml"}));
     // Reads of a few bytes still find the header of a mailbox without messages...
     const std::string empty = t::mailboxHeader();
     at = 0;
-    EXPECT_EQ(runExtractionOfStream(pipeOf(empty, at, 1), "standard input", host, {}).filesWritten, 0u);
+    EXPECT_EQ(runExtractionOfStream(t::pipeOf(empty, at, 1), "standard input", host, {}).filesWritten, 0u);
     // ...and what is not a mailbox.
     const std::string text = "not a mailbox";
     at = 0;
-    EXPECT_EXTRACT_ERROR(runExtractionOfStream(pipeOf(text, at), "standard input", host, {}), ErrorKind::Mailbox,
+    EXPECT_EXTRACT_ERROR(runExtractionOfStream(t::pipeOf(text, at), "standard input", host, {}), ErrorKind::Mailbox,
                          "standard input", std::error_code());
 }

@@ -1,0 +1,292 @@
+// What every output format must do, run for each of them: every message whole, cancel,
+// failures that keep only whole messages, a stream, what is no mailbox, nothing replaced,
+// a dry run, and adding only what is new where a format can be added to. What a format
+// should hold is worked out here from the record bytes and the mbox rule, line by line.
+#include "errors.h"
+#include "extract_error.h"
+#include "mail_folder_run.h"
+#include "path_rules.h"
+#include "run_fixture.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace carrowin::extract;
+namespace t = carrowin::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> sorted(std::vector<std::string> v)
+{
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// The bytes of every entry of a folder (a folder's name for a folder), sorted; none for
+// a folder that is not there.
+std::vector<std::string> entriesIn(const fs::path& folder, std::string_view ending = "")
+{
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        if (t::utf8(e.path().filename()).ends_with(ending))
+            found.push_back(e.is_directory() ? "folder " + t::utf8(e.path().filename()) : t::readFile(e.path()));
+    return sorted(found);
+}
+
+std::vector<std::string> paddedEach(const std::vector<std::string>& messages)
+{
+    std::vector<std::string> out;
+    for (const std::string& m : messages)
+        out.push_back(t::padded(m));
+    return sorted(out);
+}
+
+// Every message of the suite is from a@example.com and has no Date.
+constexpr std::string_view kFromLine{"From a@example.com Thu Jan  1 00:00:00 1970\n"};
+
+std::vector<std::string> asOneMbox(const std::vector<std::string>& messages)
+{
+    if (messages.empty())
+        return {};
+    std::string mbox;
+    for (const std::string& m : messages)
+        mbox += std::string(kFromLine) + t::quotedByRule(t::padded(m)) + "\n";
+    return {mbox};
+}
+
+// A Maildir: its messages are the files of cur/; anything in tmp/ or new/ is stray.
+std::vector<std::string> maildirContents(const fs::path& out)
+{
+    std::vector<std::string> found = entriesIn(out / "cur");
+    for (const char* stray : {"tmp", "new"})
+        for (const std::string& e : entriesIn(out / stray))
+            found.push_back(std::string(stray) + "/ holds " + e);
+    return found;
+}
+
+struct Source {
+    std::string path;                    // or the label of the stream
+    const ReadNext* stream = nullptr;
+};
+
+// One output format as the suite sees it.
+struct Format {
+    std::string name;
+    bool canBeAddedTo;
+    bool keepsWholeMessagesAtAFailure; // else a failure leaves nothing
+    RunSummary (*run)(const Source&, const fs::path& out, t::FakeHost&, const RunOptions&);
+    // What the output holds: the bytes of each file that holds messages, sorted.
+    std::vector<std::string> (*contents)(const fs::path& out);
+    // What it should hold for these messages.
+    std::vector<std::string> (*expected)(const std::vector<std::string>& messages);
+    // Puts files of someone else's where the run is to write.
+    std::vector<fs::path> (*occupy)(const fs::path& out);
+};
+
+const Format kEml{
+    "eml", true, true,
+    [](const Source& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
+        host.settings.outputFolder = t::utf8(out);
+        return s.stream ? runExtractionOfStream(*s.stream, s.path, host, o) : runExtraction(s.path, host, o);
+    },
+    [](const fs::path& out) { return entriesIn(out); },
+    paddedEach,
+    [](const fs::path& out) { return std::vector<fs::path>{out / "one.eml", out / "large.eml"}; },
+};
+
+const Format kMbox{
+    "mbox", false, false,
+    [](const Source& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
+        std::string name;
+        return runIntoMbox({s.path, s.stream}, t::utf8(out), "Inbox", host, o, name);
+    },
+    [](const fs::path& out) { return entriesIn(out, ".mbox"); },
+    asOneMbox,
+    [](const fs::path& out) { return std::vector<fs::path>{out / "Inbox.mbox"}; },
+};
+
+const Format kMaildir{
+    "maildir", true, true,
+    [](const Source& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
+        return runIntoMaildir({s.path, s.stream}, t::utf8(out), false, host, o);
+    },
+    maildirContents,
+    paddedEach,
+    [](const fs::path& out) {
+        fs::create_directories(out / "cur");
+        fs::create_directories(out / "new");
+        return std::vector<fs::path>{out / "cur/1000000000.M1P1Q1.elsewhere:2,S", out / "new/1000000000.M2P1Q1.elsewhere"};
+    },
+};
+
+// A message larger than what is kept whole and than a piece read, with "From " lines.
+std::string largeMessage()
+{
+    std::string body;
+    while (body.size() < (std::size_t{3} << 20))
+        body += "From the piece " + std::to_string(body.size()) + "\n>From quoted\nplain line of text\n";
+    return t::mail("large", body);
+}
+
+class EveryFormat : public t::ExtractionRun, public ::testing::WithParamInterface<const Format*> {
+protected:
+    void SetUp() override
+    {
+        t::ExtractionRun::SetUp();
+        // Maildir names hold ":", which Windows refuses.
+        if (format().name == "maildir" && firstRefusedFileNameCharacter(":"))
+            GTEST_SKIP() << "no Maildir where file names cannot hold \":\"";
+    }
+    const Format& format() const { return *GetParam(); }
+    RunSummary run(const std::string& path, const RunOptions& options = {}, const fs::path& into = {})
+    {
+        return format().run({path}, into.empty() ? outDir() : into, host, options);
+    }
+    std::vector<std::string> contents() const { return format().contents(outDir()); }
+    std::vector<std::string> expected(const std::vector<std::string>& messages) const
+    {
+        return format().expected(messages);
+    }
+
+    const std::string large = largeMessage();
+    const std::vector<std::string> messages{t::mail("one"), large, "From: a@example.com\nSubject: lf\n\nFrom here\n",
+                                            "From: a@example.com\r\nSubject: end\r\n\r\nno line end"};
+};
+
+} // namespace
+
+TEST_P(EveryFormat, WritesEveryMessageWholeTheLargeOnesToo)
+{
+    const RunSummary s = run(writeMailbox(messages));
+    EXPECT_EQ(s.ending, RunEnding::Completed);
+    EXPECT_EQ(s.filesWritten, messages.size());
+    EXPECT_EQ(host.named, messages.size());
+    EXPECT_EQ(contents(), expected(messages));
+    ASSERT_FALSE(host.progress.empty());
+    EXPECT_EQ(host.progress.back().bytesDone, host.progress.back().bytesTotal);
+}
+
+TEST_P(EveryFormat, AStreamGivesWhatTheFileGives)
+{
+    const std::string image = t::mailbox(messages);
+    std::size_t at = 0;
+    const ReadNext pipe = t::pipeOf(image, at, 4096);
+    const RunSummary s = format().run({"standard input", &pipe}, outDir(), host, {});
+    EXPECT_EQ(s.filesWritten, messages.size());
+    EXPECT_EQ(contents(), expected(messages));
+}
+
+TEST_P(EveryFormat, CancelStopsBeforeTheNextMessageAndKeepsWhatIsComplete)
+{
+    host.onFile = [&](const Progress& p) { host.cancel = p.filesQueued == 2; };
+    const RunSummary s = run(writeMailbox(messages));
+    EXPECT_EQ(s.ending, RunEnding::Cancelled);
+    EXPECT_EQ(s.filesWritten, 2u);
+    EXPECT_EQ(host.named, 2u);
+    EXPECT_EQ(contents(), expected({messages[0], messages[1]}));
+}
+
+TEST_P(EveryFormat, AFailingWriteKeepsOnlyWholeMessages)
+{
+    const std::string path = writeMailbox({t::mail("one"), large, t::mail("after")});
+    RunSummary s;
+    {
+        const t::FileSizeLimit limit(std::size_t{2} << 20); // as a full disk stops a write
+        if (!limit.active())
+            GTEST_SKIP() << "no limit of file sizes here";
+        try {
+            s = run(path);
+            ADD_FAILURE() << "a failed write must not complete the run";
+        } catch (const ExtractError& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Output) << e.what();
+            EXPECT_EQ(e.code(), std::make_error_code(std::errc::file_too_large)) << e.what();
+        }
+    }
+    const std::vector<std::string> whole{t::mail("one")};
+    EXPECT_EQ(contents(), expected(format().keepsWholeMessagesAtAFailure ? whole : std::vector<std::string>{}));
+    EXPECT_EQ(host.named, format().keepsWholeMessagesAtAFailure ? 1u : 0u) << "the count is that of what is there";
+}
+
+TEST_P(EveryFormat, AMailboxThatShrinksEndsInWordsKeepingOnlyWholeMessages)
+{
+    const std::string path = writeMailbox({t::mail("one"), large, t::mail("after")});
+    host.onFile = [&](const Progress& p) {
+        if (p.filesQueued == 1)
+            fs::resize_file(t::pathOf(path), p.bytesDone + 100); // inside the large one
+    };
+    try {
+        run(path);
+        FAIL() << "a mailbox that changed must not complete";
+    } catch (const ExtractError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Mailbox);
+        EXPECT_NE(std::string(e.what()).find("changed while it was being read"), std::string::npos) << e.what();
+    }
+    const std::vector<std::string> whole{t::mail("one")};
+    EXPECT_EQ(contents(), expected(format().keepsWholeMessagesAtAFailure ? whole : std::vector<std::string>{}));
+}
+
+TEST_P(EveryFormat, WhatIsNoMailboxIsRefusedAndMakesNothing)
+{
+    const fs::path into = outDir() / "new";
+    for (const std::string_view bytes : {std::string_view("Just some text\r\nSubject: hello\r\n"), std::string_view()}) {
+        t::writeFile(in / "notes.mbx", bytes);
+        EXPECT_EXTRACT_ERROR(run(t::utf8(in / "notes.mbx"), {.makeOutputFolder = true}, into), ErrorKind::Mailbox,
+                             t::utf8(in / "notes.mbx"), std::error_code());
+        EXPECT_FALSE(fs::exists(into));
+    }
+    EXPECT_EXTRACT_ERROR(run(t::utf8(in / "missing.mbx"), {.makeOutputFolder = true}, into), ErrorKind::Mailbox,
+                         t::utf8(in / "missing.mbx"), t::missingFileCode());
+    EXPECT_FALSE(fs::exists(into));
+}
+
+TEST_P(EveryFormat, NothingThatIsThereIsEverReplaced)
+{
+    const std::vector<fs::path> theirs = format().occupy(outDir());
+    for (const fs::path& p : theirs)
+        t::writeFile(p, "someone else's");
+    run(writeMailbox(messages));
+    for (const fs::path& p : theirs) {
+        EXPECT_EQ(t::readFile(p), "someone else's") << p;
+        fs::remove(p);
+    }
+    EXPECT_EQ(contents(), expected(messages));
+}
+
+TEST_P(EveryFormat, ADryRunPlansEveryMessageAndMakesNothing)
+{
+    const fs::path into = outDir() / "not" / "yet";
+    const RunSummary s = run(writeMailbox(messages), {.dryRun = true, .makeOutputFolder = true}, into);
+    EXPECT_EQ(s.filesWritten, messages.size());
+    EXPECT_EQ(host.progress.size(), messages.size());
+    EXPECT_FALSE(fs::exists(outDir() / "not"));
+    EXPECT_TRUE(fs::is_empty(outDir()));
+}
+
+TEST_P(EveryFormat, SkipExistingAddsOnlyWhatIsNewOrIsRefused)
+{
+    const std::string path = writeMailbox(messages);
+    if (!format().canBeAddedTo) {
+        EXPECT_EXTRACT_ERROR(run(path, {.skipExisting = true}), ErrorKind::Settings, "", std::error_code());
+        EXPECT_TRUE(fs::is_empty(outDir()));
+        return;
+    }
+    run(path);
+    RunSummary s = run(path, {.skipExisting = true});
+    EXPECT_EQ(s.filesWritten, 0u);
+    EXPECT_EQ(s.skipped, messages.size());
+    EXPECT_EQ(contents(), expected(messages));
+
+    std::vector<std::string> more = messages;
+    more.push_back(t::mail("one", "Another text."));
+    s = run(writeMailbox(more), {.skipExisting = true});
+    EXPECT_EQ(s.filesWritten, 1u);
+    EXPECT_EQ(s.skipped, messages.size());
+    EXPECT_EQ(contents(), expected(more));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat, ::testing::Values(&kEml, &kMbox, &kMaildir),
+                         [](const ::testing::TestParamInfo<const Format*>& info) { return info.param->name; });
