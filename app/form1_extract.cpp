@@ -1,9 +1,11 @@
 // The extraction run behind the Extract button.
 #include "form1_handlers.h"
 
+#include "eml_store.h"
 #include "errors.h"
-#include "extraction_run.h"
 #include "module1.h"
+#include "paths.h"
+#include "run.h"
 
 #include <optional>
 
@@ -13,7 +15,7 @@ namespace {
 // Lets the run read its settings from the controls and show its progress. Captions are
 // redrawn at most once per screen refresh: a repaint costs far more than writing a
 // message file, and more often than the screen shows it is wasted.
-class WindowRunHost : public extract::RunHost {
+class WindowRunHost : public extract::RunHost, public extract::NamingHost {
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -105,13 +107,24 @@ private:
 
 } // namespace
 
+std::string mailboxPath(std::string_view inputFolder, std::string_view mailboxName)
+{
+    using extract::ErrorKind;
+    using extract::ExtractError;
+    if (inputFolder.empty())
+        throw ExtractError(ErrorKind::Settings, {}, "No input folder is given. Type or choose the folder that holds the mailbox.");
+    if (mailboxName.empty())
+        throw ExtractError(ErrorKind::Settings, {}, "No mailbox is chosen. Choose the mailbox file to extract.");
+    return text::joinPath(inputFolder, mailboxName);
+}
+
 void Form1Handlers::cmdx1_Click()
 {
     if (m_running)
         return; // a rebuild of the mailbox list cannot start a second run inside the first
     std::string path;
     try {
-        path = extract::mailboxPath(m_view.text(Control::inpth1), m_view.text(Control::infil1));
+        path = mailboxPath(m_view.text(Control::inpth1), m_view.text(Control::infil1));
     } catch (const extract::ExtractError& e) {
         m_view.showMessage(e.what(), MessageKind::Error);
         return;
@@ -126,7 +139,7 @@ void Form1Handlers::cmdx1_Click()
     bool refused = false; // the settings were refused: the user corrects them
     auto ending = extract::RunEnding::Cancelled;
     try {
-        ending = extract::runExtraction(path, host).ending;
+        ending = extract::runMailbox({path}, extract::emlStore(host), host, {}).ending;
     } catch (const extract::ExtractError& e) {
         failure = e.what();
         refused = e.kind() == extract::ErrorKind::Settings;

@@ -4,7 +4,14 @@
 // there; the window system routes its events here.
 #include "form1_view.h"
 
+#include <string>
+#include <string_view>
+
 namespace carrowin::app {
+
+// The mailbox's path from the input folder and the mailbox's name, as the window holds
+// them. Throws ExtractError (Settings) when either is empty.
+std::string mailboxPath(std::string_view inputFolder, std::string_view mailboxName);
 
 class Form1Handlers {
 public:
@@ -29,7 +36,6 @@ public:
     void inpth1_LostFocus();
 
     bool isRunning() const { return m_running; }
-    bool isClosed() const { return m_closed; }
 
 private:
     void FindStoreRoot();

@@ -18,67 +18,71 @@ bool neverTaken(const std::string&)
     return false;
 }
 
-// A mailbox of a FOLDER, as an mbox file in DIR or a folder of DIR's Maildir++ tree,
-// whose top folder is the Inbox.
-Job mailFolderJob(const Options& o, const std::string& folder, const std::string& name)
-{
-    const std::string base = mailboxFolderName(name, neverTaken);
-    Job job{text::joinPath(folder, name), o.output, "", name};
-    if (o.format == Format::Mbox) {
-        job.mboxName = base;
-    } else if (!text::equalsIgnoringAsciiCase(base, "Inbox")) {
-        const std::string sub = extract::maildirFolderName(base);
-        job.folder = text::joinPath(o.output, sub);
-        job.shownAs = sub + "/";
-        job.maildirSubfolder = true;
-    }
-    return job;
-}
-
 } // namespace
 
 void Batch::addMailbox(const std::string& mailbox)
 {
-    Job job{mailbox, m_options.output, ""};
-    if (m_options.format == Format::Mbox)
-        job.mboxName = mailbox == "-" ? "Mailbox"
-                                      : mailboxFolderName(text::utf8FromPath(text::pathFromUtf8(mailbox).filename()), neverTaken);
-    m_jobs.push_back(std::move(job));
+    const std::string name = mailbox == "-" ? "Mailbox"
+                                            : mailboxFolderName(text::utf8FromPath(text::pathFromUtf8(mailbox).filename()), neverTaken);
+    m_jobs.push_back({mailbox, {m_options.output, name}, ""});
 }
 
 bool Batch::addFolder(const std::string& folder, std::error_code& ec)
 {
     const std::vector<std::string> names = locate::listMailboxes(folder, ec);
-    if (m_options.format != Format::Eml) {
-        for (const std::string& name : names)
-            m_jobs.push_back(mailFolderJob(m_options, folder, name));
-        return !names.empty();
-    }
-    for (const std::string& name : names) {
-        const std::string sub = mailboxFolderName(name, [&](const std::string& candidate) { return isTaken(candidate); });
-        m_given.insert(extract::fileNameKey(sub));
-        m_jobs.push_back({text::joinPath(folder, name), text::joinPath(m_options.output, sub), sub + "/", name});
-    }
+    for (const std::string& name : names)
+        m_jobs.push_back(folderJob(folder, name));
     return !names.empty();
+}
+
+Job Batch::folderJob(const std::string& folder, const std::string& fileName)
+{
+    const std::string base = mailboxFolderName(fileName, neverTaken);
+    Job job{text::joinPath(folder, fileName), {m_options.output, base}, ""};
+    switch (formatInfo(m_options.format).layout) {
+    case Layout::FolderEach: {
+        const std::string sub = ownFolderName(fileName);
+        job.to.folder = text::joinPath(m_options.output, sub);
+        job.shownAs = sub + "/";
+        job.ownFolder = true;
+        break;
+    }
+    case Layout::FileEach:
+        break;
+    case Layout::Tree: // the Inbox at the top
+        if (!text::equalsIgnoringAsciiCase(base, "Inbox")) {
+            const std::string sub = extract::maildirFolderName(base);
+            job.to.folder = text::joinPath(m_options.output, sub);
+            job.shownAs = sub + "/";
+            job.to.subfolder = true;
+        }
+        break;
+    }
+    return job;
+}
+
+std::string Batch::ownFolderName(const std::string& fileName)
+{
+    const std::string sub = mailboxFolderName(fileName, [&](const std::string& candidate) { return isTaken(candidate); });
+    m_given.insert(extract::fileNameKey(sub));
+    return sub;
 }
 
 void Batch::claimFolder(Job& job)
 {
     namespace fs = std::filesystem;
-    if (job.mailboxName.empty() || m_options.run.dryRun || m_options.run.skipExisting
-        || m_options.format != Format::Eml)
+    if (!job.ownFolder || m_options.run.dryRun || m_options.run.skipExisting)
         return;
     std::error_code ec;
     fs::create_directories(text::pathFromUtf8(m_options.output), ec);
     for (;;) {
-        const bool made = fs::create_directory(text::pathFromUtf8(job.folder), ec);
+        const bool made = fs::create_directory(text::pathFromUtf8(job.to.folder), ec);
         if (made || (ec && ec != std::errc::file_exists))
             return;
         // Taken meanwhile (by a folder, or a file in the way): the next free name, which
         // isTaken now sees on the disk.
-        const std::string sub = mailboxFolderName(job.mailboxName, [&](const std::string& c) { return isTaken(c); });
-        m_given.insert(extract::fileNameKey(sub));
-        job.folder = text::joinPath(m_options.output, sub);
+        const std::string sub = ownFolderName(text::utf8FromPath(text::pathFromUtf8(job.mailbox).filename()));
+        job.to.folder = text::joinPath(m_options.output, sub);
         job.shownAs = sub + "/";
     }
 }

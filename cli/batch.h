@@ -12,17 +12,16 @@ namespace carrowin::cli {
 // One mailbox to split, and where to.
 struct Job {
     std::string mailbox; // a path, or "-" for standard input
-    std::string folder;  // the output folder
-    std::string shownAs; // what the dry run puts before each file name ("Inbox/")
-    std::string mailboxName{}; // a FOLDER's mailbox: its file name, which names its folder
-    std::string mboxName{};    // --format mbox: the mbox file's name, without ".mbox"
-    bool maildirSubfolder = false; // --format maildir: `folder` is a Maildir++ subfolder
+    Destination to;
+    std::string shownAs;     // what the dry run puts before each file name ("Inbox/")
+    bool ownFolder = false;  // a FOLDER's mailbox in a folder of its own (Layout::FolderEach)
 };
 
 // The jobs of the arguments. A FOLDER gives every mailbox the window would list there,
-// each into a folder of its own in DIR: a name that is taken is numbered, so nothing is
-// merged into a folder that holds something else; with --skip-existing an existing
-// folder of that name is used, since what is already in it is then never written twice.
+// laid out in DIR as its format lays them out (formats.h). In a folder of its own, a name
+// that is taken is numbered, so nothing is merged into a folder that holds something
+// else; with --skip-existing an existing folder of that name is used, since what is
+// already in it is then never written twice.
 class Batch {
 public:
     explicit Batch(const Options& o) : m_options(o) {}
@@ -32,15 +31,18 @@ public:
     void addMailbox(const std::string& mailbox);
     const std::vector<Job>& jobs() const { return m_jobs; }
 
-    // Claims a FOLDER's mailbox's folder just before its run, by making it with a create
-    // that fails when the name exists: should another program have made a folder of that
-    // name since the batch was planned (another carrowin-cli into DIR, say), the name is
-    // numbered on and never merged into. Not in a dry run, nor with --skip-existing (a
-    // folder is then used again), nor for a mailbox split into DIR itself. A failure to
-    // make it is left to the run, which puts it into words.
+    // Claims a FOLDER's mailbox's own folder just before its run, by making it with a
+    // create that fails when the name exists: should another program have made a folder
+    // of that name since the batch was planned (another carrowin-cli into DIR, say), the
+    // name is numbered on and never merged into. Not in a dry run, nor with
+    // --skip-existing (a folder is then used again). A failure to make it is left to the
+    // run, which puts it into words.
     void claimFolder(Job& job);
 
 private:
+    Job folderJob(const std::string& folder, const std::string& fileName);
+    // A name of a folder of its own for the mailbox, free in DIR.
+    std::string ownFolderName(const std::string& fileName);
     bool isTaken(const std::string& name) const;
 
     const Options& m_options;

@@ -7,6 +7,9 @@
 
 namespace carrowin::cli {
 
+// Whether this is the Windows build.
+extern const bool kWindows;
+
 // The program's arguments as UTF-8, whatever the system's code page.
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 namespace carrowin::cli {
+
+const bool kWindows = false;
 namespace {
 
 volatile std::sig_atomic_t g_signal = 0; // the first stop signal received

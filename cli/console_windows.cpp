@@ -11,6 +11,8 @@
 #include <shellapi.h>
 
 namespace carrowin::cli {
+
+const bool kWindows = true;
 namespace {
 
 std::atomic<bool> g_interrupted{false};

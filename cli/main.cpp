@@ -3,7 +3,7 @@
 #include "archive.h"
 #include "batch.h"
 #include "console.h"
-#include "file_io.h"
+#include "process_setup.h"
 #include "options.h"
 #include "paths.h"
 #include "split.h"

@@ -7,36 +7,23 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cctype>
-#include <optional>
-#include <map>
-#include <utility>
 #include <iostream>
+#include <optional>
+#include <span>
+#include <utility>
 
 namespace carrowin::cli {
 namespace {
 
-constexpr const char* kFooter =
+constexpr const char* kSources =
     "Sources:\n"
     "  MAILBOX  a mailbox file, split into DIR\n"
     "  FOLDER   each mailbox (*.mbx) in it split into a folder of DIR named after it\n"
     "           (Inbox.mbx into DIR/Inbox; a taken name is numbered: Inbox(1))\n"
     "  -        a mailbox read from standard input as it comes, split into DIR\n"
-    "\n"
-    "Formats (--format):\n"
-    "  eml      a file for every message, named after its subject (the default)\n"
-    "  mbox     one mbox file a mailbox: DIR/Inbox.mbox for Inbox.mbx (a taken name\n"
-    "           is numbered: Inbox(1).mbox; nothing is ever added to a file), each\n"
-    "           message after a \"From \" line with its sender and date, its lines\n"
-    "           that begin with \"From \" (after any \">\") quoted with one \">\" more\n"
-    "           (mboxrd); the file gets its name once it is complete\n"
-    "  maildir  a Maildir: DIR/cur holds every message as a file of its exact\n"
-    "           bytes, marked as read; a FOLDER or --store makes DIR one Maildir++\n"
-    "           tree, the Inbox at its top and each other mailbox a subfolder\n"
-    "           (DIR/.Sent Items); not on Windows, whose file names cannot hold \":\"\n"
-    "           Messages are not named in these formats: --prefix, --keep-re and\n"
-    "           --decode-subjects change nothing in them.\n"
-    "\n"
+    "\n";
+
+constexpr const char* kDetails =
     "Options in detail:\n"
     "  --dates            a message without a date that can be read keeps the time\n"
     "                     of writing, and the summary counts it; a zone named in a\n"
@@ -69,13 +56,38 @@ constexpr const char* kExamples =
     "  carrowin-cli --store --dates --decode-subjects --skip-existing -o rescued\n"
     "  carrowin-cli --format maildir --store --dates -o ~/Maildir";
 
-std::optional<Format> formatNamed(std::string name)
+// The formats' names, "eml, mbox and maildir" (`last` for "and"), with `afterFirst`
+// after the default's.
+std::string formatNames(std::string_view last, std::string_view afterFirst = "")
 {
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-    static const std::map<std::string, Format> kFormats{
-        {"eml", Format::Eml}, {"mbox", Format::Mbox}, {"maildir", Format::Maildir}};
-    const auto found = kFormats.find(name);
-    return found == kFormats.end() ? std::nullopt : std::optional(found->second);
+    std::string names;
+    const std::span<const FormatInfo> all = formats();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        names += i == 0 ? "" : i + 1 == all.size() ? " " + std::string(last) + " " : ", ";
+        names += std::string(all[i].name) + std::string(i == 0 ? afterFirst : "");
+    }
+    return names;
+}
+
+// The formats' lines of --help, from the table.
+std::string formatsHelp()
+{
+    std::string help = "Formats (--format):\n";
+    bool unnamed = false;
+    for (const FormatInfo& f : formats()) {
+        std::string_view lines = f.help;
+        for (bool first = true; !lines.empty(); first = false) {
+            const std::size_t end = lines.find('\n') + 1;
+            help += (first ? "  " + std::string(f.name) + std::string(9 - f.name.size(), ' ') : std::string(11, ' '));
+            help += lines.substr(0, end);
+            lines.remove_prefix(end);
+        }
+        unnamed = unnamed || !f.namesMessages;
+    }
+    if (unnamed)
+        help += "           Messages are not named in these formats: --prefix, --keep-re and\n"
+                "           --decode-subjects change nothing in them.\n";
+    return help + "\n";
 }
 
 void describe(CLI::App& app, Options& o)
@@ -89,11 +101,11 @@ void describe(CLI::App& app, Options& o)
         });
     app.add_option_function<std::string>(
            "--format", [&o](const std::string& name) { o.format = *formatNamed(name); },
-           "What to write: eml (default), mbox or maildir (below)")
+           "What to write: " + formatNames("or", " (default)") + " (below)")
         ->type_name("FORMAT")
         ->check(CLI::Validator(
             [](const std::string& name) {
-                return formatNamed(name) ? std::string() : "\"" + name + "\" is none of eml, mbox and maildir";
+                return formatNamed(name) ? std::string() : "\"" + name + "\" is none of " + formatNames("and");
             },
             ""));
     app.add_flag("--keep-re", o.keepRe, "Keep a leading \"Re:\" of the subject in the file name");
@@ -107,7 +119,7 @@ void describe(CLI::App& app, Options& o)
     app.add_flag("--skip-existing", o.run.skipExisting, "Skip a message that a file of its name already holds");
     app.add_option("SOURCE", o.sources, "A MAILBOX file, a FOLDER of mailboxes, or - (below)")->type_name("");
     app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
-    app.footer(std::string(kFooter) + interruptionStatusHelp() + kExamples);
+    app.footer(kSources + formatsHelp() + kDetails + interruptionStatusHelp() + kExamples);
     // On Windows CLI11 would read "/o" as "-o", and so a path such as /mail/Inbox.mbx
     // as an unknown option: options start with "-" everywhere.
     app.allow_windows_style_options(false);
@@ -124,17 +136,14 @@ int usageError(const std::string& what)
 // What the format cannot do is refused before anything is made; what it ignores is said.
 int checkFormat(const Options& o)
 {
-    if (o.format == Format::Eml)
+    const FormatInfo& f = formatInfo(o.format);
+    const std::string name(f.name);
+    if (kWindows && !f.notOnWindows.empty())
+        return usageError("--format " + name + " is not available on Windows: " + std::string(f.notOnWindows));
+    if (o.run.skipExisting && !f.notAddedTo.empty())
+        return usageError("--skip-existing cannot be used with --format " + name + ": " + std::string(f.notAddedTo));
+    if (f.namesMessages)
         return 0;
-    const std::string name = o.format == Format::Mbox ? "mbox" : "maildir";
-#ifdef _WIN32
-    if (o.format == Format::Maildir)
-        return usageError("--format maildir is not available on Windows: Maildir file names hold \":\", which "
-                          "Windows does not allow; use --format mbox");
-#endif
-    if (o.format == Format::Mbox && o.run.skipExisting)
-        return usageError("--skip-existing cannot be used with --format mbox: an mbox file is never added to "
-                          "(--format maildir adds only the messages that are not there yet)");
     for (const auto& [given, option] : {std::pair{o.prefix.has_value(), "--prefix"}, std::pair{o.keepRe, "--keep-re"},
                                         std::pair{o.run.decodeSubjects, "--decode-subjects"}})
         if (given)

@@ -1,6 +1,7 @@
 #pragma once
 // carrowin-cli's command line: what it asks for, read with CLI11.
-#include "extraction_run.h"
+#include "formats.h"
+#include "run_host.h"
 
 #include <optional>
 #include <string>
@@ -8,9 +9,6 @@
 #include <vector>
 
 namespace carrowin::cli {
-
-// What the messages are written as: a file each, one mbox file a mailbox, or a Maildir.
-enum class Format { Eml, Mbox, Maildir };
 
 struct Options {
     Format format = Format::Eml;

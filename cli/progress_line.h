@@ -1,7 +1,7 @@
 #pragma once
 // What carrowin-cli tells of a run: the progress line on a terminal, redrawn in place,
 // and the summary of a mailbox or a batch.
-#include "extraction_run.h"
+#include "run_host.h"
 
 #include <chrono>
 #include <cstdio>

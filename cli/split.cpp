@@ -1,10 +1,10 @@
 #include "split.h"
 
 #include "console.h"
+#include "eml_store.h"
 #include "errors.h"
-#include "extraction_run.h"
-#include "mail_folder_run.h"
 #include "paths.h"
+#include "run.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,11 +15,11 @@ namespace carrowin::cli {
 namespace {
 
 // The settings a run starts from; the working name then carries over record by record.
-class CliHost : public extract::RunHost {
+class CliHost : public extract::RunHost, public extract::NamingHost {
 public:
     CliHost(const Options& o, const Job& job, SummaryOut& out, ProgressLine* progress)
         : m_settings{.bySubject = !o.prefix, .removeRe = !o.keepRe, .workingName = o.prefix.value_or(""),
-                     .outputFolder = job.folder},
+                     .outputFolder = job.to.folder},
           m_job(job), m_out(out), m_progress(progress)
     {
     }
@@ -70,26 +70,6 @@ extract::ReadNext standardInput()
     };
 }
 
-// The mailbox in the format asked for; `target` gets where it went (the folder, the
-// mbox file, the Maildir).
-extract::RunSummary runJob(const Options& o, const Job& job, const std::string& label, extract::RunHost& host,
-                           std::string& target)
-{
-    target = job.folder;
-    const bool stdIn = job.mailbox == "-";
-    if (o.format == Format::Eml)
-        return stdIn ? extract::runExtractionOfStream(standardInput(), label, host, o.run)
-                     : extract::runExtraction(job.mailbox, host, o.run);
-    const std::optional<extract::ReadNext> next = stdIn ? std::optional(standardInput()) : std::nullopt;
-    const extract::MailboxSource source{next ? label : job.mailbox, next ? &*next : nullptr};
-    if (o.format == Format::Maildir)
-        return extract::runIntoMaildir(source, job.folder, job.maildirSubfolder, host, o.run);
-    std::string fileName;
-    const extract::RunSummary s = extract::runIntoMbox(source, job.folder, job.mboxName, host, o.run, fileName);
-    target = text::joinPath(job.folder, fileName);
-    return s;
-}
-
 } // namespace
 
 void SummaryOut::line(const std::string& text)
@@ -106,9 +86,12 @@ int splitMailbox(const Options& o, const Job& job, Tally& total, SummaryOut& out
     ProgressLine progress(stderr, label);
     CliHost host(o, job, out, showProgress ? &progress : nullptr);
     try {
-        std::string target;
-        const extract::RunSummary s = runJob(o, job, label, host, target);
+        const std::optional<extract::ReadNext> stream = stdIn ? std::optional(standardInput()) : std::nullopt;
+        const extract::MailboxSource source{stdIn ? label : job.mailbox, stream ? &*stream : nullptr};
+        const extract::RunSummary s =
+            extract::runMailbox(source, formatInfo(o.format).store(job.to, host), host, o.run);
         progress.clear();
+        const std::string target = s.fileName.empty() ? job.to.folder : text::joinPath(job.to.folder, s.fileName);
         const Tally tally{s.filesWritten, s.skipped, s.undated};
         total.add(tally);
         const std::string summary = label + ": " + summaryText(tally, target, o.run.dryRun);

@@ -5,7 +5,9 @@ target_compile_features(carrowin_config INTERFACE cxx_std_20)
 if(MSVC)
   target_compile_options(carrowin_config INTERFACE /W4 /utf-8)
 else()
-  target_compile_options(carrowin_config INTERFACE -Wall -Wextra -Wpedantic)
+  # A switch on an enum has no default, so a value that it does not handle (a new output
+  # format, say) is a build error until it is handled everywhere.
+  target_compile_options(carrowin_config INTERFACE -Wall -Wextra -Wpedantic -Werror=switch)
 endif()
 target_compile_definitions(carrowin_config INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING

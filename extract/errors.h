@@ -23,10 +23,6 @@ public:
     // "<action> "<path>": <the system's reason>", keeping the system's code.
     static ExtractError fromCode(ErrorKind kind, const std::string& action, const std::string& path,
                                  std::error_code code);
-    static ExtractError fromErrno(ErrorKind kind, const std::string& action, const std::string& path, int err)
-    {
-        return fromCode(kind, action, path, {err, std::generic_category()});
-    }
 
     ErrorKind kind() const noexcept { return m_kind; }
     const std::string& path() const noexcept { return m_path; }

@@ -3,8 +3,7 @@
 #include "errors.h"
 #include "mailbox_format.h"
 #include "native_files.h"
-#include "file_io.h"
-#include "path_rules.h"
+#include "output_folder.h"
 #include "paths.h"
 
 #include <algorithm>
@@ -30,8 +29,8 @@ std::size_t filesToHold()
 // again and again: the second stage waits for 512 files, 64 MiB or 100 ms (measured on
 // ext4: a commit for every few dozen files costs 1.25 times one at the end, for every
 // 512 files about the same as one at the end).
-FileWriter::FileWriter(const ReadAt& mailbox)
-    : m_mailbox(mailbox),
+FileWriter::FileWriter(const ReadAt& mailbox, NameOn nameOn)
+    : m_mailbox(mailbox), m_nameOn(std::move(nameOn)),
       m_naming([this](std::span<Job> group) { nameGroup(group); },
                {.maxQueued = filesToHold(),
                 .maxGroup = filesToHold(),
@@ -185,7 +184,7 @@ void FileWriter::copyFromMailbox(Job& job)
     ReadMessage& m = job.message;
     constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
     m_copyBuffer.resize(kCopyPiece);
-    const std::uint64_t from = m.marker + text::kRecordHeaderSize;
+    const std::uint64_t from = m.marker + kRecordHeaderSize;
     for (std::uint64_t done = 0; done < m.size;) {
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyPiece, m.size - done));
         const std::size_t got = m_mailbox(from + done, m_copyBuffer.data(), n);
@@ -201,19 +200,8 @@ void FileWriter::name(Job& job)
     const OutputFolder& folder = *job.folder;
     PendingFile& file = *job.message.file;
     if (!folder.name(file, job.name.fileName, job.into)) {
-        // Taken since the run chose it: numbered on from there, never replacing, and from
-        // the highest number found taken so far (another program writing the same names
-        // meanwhile would take every one of the next names of this run too).
-        const OutputFolder* target = job.into ? job.into : &folder;
-        if (m_frontierFolder != target) {
-            m_frontierFolder = target;
-            m_takenMeanwhile = NumberingMemo(fileNameKey, NumberingMemo::Keeps::Frontier);
-        }
-        const TakenTest taken = [&](const std::string& candidate) {
-            return isReservedDeviceName(candidate) || !folder.name(file, candidate, job.into);
-        };
-        const std::string ext = job.name.fileName.substr(job.name.baseName.size());
-        job.name = chooseFreeName(job.name.baseName, ext, taken, m_takenMeanwhile, kFileNameLimit);
+        const TakenTest taken = [&](const std::string& candidate) { return !folder.name(file, candidate, job.into); };
+        job.name = m_nameOn(job.name, job.into ? *job.into : folder, taken);
     }
     folder.finish(file, job.name.fileName, job.into);
     job.named = true;

@@ -13,21 +13,27 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 
 namespace carrowin::extract {
 
+// How a file goes on when the name chosen for it is found taken as it is to get it
+// (another program took it meanwhile): a name that `taken` says is free, in `target`,
+// the folder it is named in. Called on the writer's own thread, one file at a time.
+using NameOn = std::function<ChosenName(const ChosenName& chosen, const OutputFolder& target, const TakenTest& taken)>;
+
 class FileWriter {
 public:
     // A message left in the mailbox is read again from `mailbox`, which must outlive the
     // writer and be safe to read from another thread.
-    explicit FileWriter(const ReadAt& mailbox);
+    FileWriter(const ReadAt& mailbox, NameOn nameOn);
 
     // Queues a message's bytes (or file) for the name chosen for it, and the time to give
     // it as last modified, if any. Should another program take that name meanwhile, the
-    // file is numbered on from it. `folder` must outlive the writing. Waits while too
+    // file goes on as `nameOn` says. `folder` must outlive the writing. Waits while too
     // much is queued. With `into`, the file written in `folder` is named in `into`, a
     // folder of the same file system that must outlive the writing too.
     void add(const OutputFolder& folder, ReadMessage message, ChosenName name, const OutputFolder* into = nullptr);
@@ -65,15 +71,13 @@ private:
     void count(Job& job);
 
     const ReadAt& m_mailbox;
+    const NameOn m_nameOn;    // the second stage's
     std::string m_copyBuffer; // the first stage's
     std::uint64_t m_named = 0;
     std::size_t m_smallInFlight = 0;
     std::string m_lastNamed;
     bool m_writingFailed = false; // the first stage's: after a failure nothing more is written
     bool m_namingFailed = false;  // the second stage's: nor named
-    // The second stage's: how far names of the folder were found taken by another program.
-    const OutputFolder* m_frontierFolder = nullptr;
-    NumberingMemo m_takenMeanwhile;
     // Last: they stop before what they use goes.
     Worker<Job> m_naming;
     Worker<Job> m_writing;

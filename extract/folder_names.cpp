@@ -1,6 +1,6 @@
 #include "folder_names.h"
 
-#include "file_io.h"
+#include "output_folder.h"
 #include "path_rules.h"
 
 namespace carrowin::extract {

@@ -2,7 +2,7 @@
 // A message as the run reads it: its body comes piece by piece while the mailbox is read;
 // what its name needs is gathered as it goes by, and its bytes are kept whole when small
 // or written, as they come, to a file without a name when large.
-#include "file_io.h"
+#include "output_folder.h"
 #include "header_fields.h"
 #include "naming_excerpt.h"
 

@@ -1,6 +1,5 @@
 #include "naming_excerpt.h"
 
-#include "mailbox_format.h"
 #include "output_naming.h"
 
 #include <algorithm>
@@ -10,9 +9,7 @@
 namespace carrowin::extract {
 namespace {
 
-using text::kNewsgroupsLabel;
-using text::kSubjectLabel;
-constexpr std::size_t kNewsWindow = text::kNewsgroupsWindow - 1 + kNewsgroupsLabel.size();
+constexpr std::size_t kNewsWindow = kNewsgroupsWindow - 1 + kNewsgroupsLabel.size();
 
 // Finds `word` (whose first letter it holds once only) in bytes that come piece by piece:
 // `matched` says how much of it the last piece ended with. Returns the bytes after it when

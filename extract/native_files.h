@@ -1,13 +1,15 @@
 #pragma once
-// The system calls under file_io.h, one small set per platform (native_files_posix.cpp,
-// native_files_windows.cpp); everything above them is written once, in file_io.cpp. None
-// of them throws: each gives the system's error, and retries what an interruption cut off.
-#include "file_io.h"
+// The system calls under output_folder.h, mailbox_file.h and process_setup.h, one small
+// set per platform (native_files_posix.cpp, native_files_windows.cpp); everything above
+// them is written once. None of them throws: each gives the system's error, and retries
+// what an interruption cut off.
+#include "native_handle.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace carrowin::extract::native {
@@ -56,7 +58,7 @@ NativeHandle createExclusive(const Folder& folder, const std::string& name, std:
 // How many files the process may hold open at once, and as many as it can get.
 std::size_t openFilesAllowed() noexcept;
 void allowAllOpenFiles() noexcept;
-// Keeps freed blocks of up to 64 MiB in the process for reuse (file_io.h).
+// Keeps freed blocks of up to 64 MiB in the process for reuse (process_setup.h).
 void reuseFreedMemory() noexcept;
 
 // Makes the bytes of `files` (all in `folder`) durable: they survive a power cut from

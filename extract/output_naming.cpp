@@ -4,7 +4,6 @@
 #include "cp1252.h"
 #include "header_fields.h"
 #include "header_text.h"
-#include "mailbox_format.h"
 #include "number_groups.h"
 #include "path_rules.h"
 #include "utf8.h"
@@ -19,8 +18,6 @@
 namespace carrowin::extract {
 namespace {
 
-using text::kNewsgroupsLabel;
-using text::kSubjectLabel;
 using text::trimSpaces;
 
 bool isReplacedInSubject(unsigned char c)
@@ -162,7 +159,7 @@ std::string numberedCandidate(const NumberedForm& f, std::uint64_t n, std::strin
 
 std::string_view extensionFor(std::string_view body)
 {
-    const std::string_view head = body.substr(0, text::kNewsgroupsWindow - 1 + kNewsgroupsLabel.size());
+    const std::string_view head = body.substr(0, kNewsgroupsWindow - 1 + kNewsgroupsLabel.size());
     return head.find(kNewsgroupsLabel) != std::string_view::npos ? ".nws" : ".eml";
 }
 

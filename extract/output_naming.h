@@ -14,6 +14,12 @@ namespace carrowin::extract {
 inline constexpr std::size_t kNameCapCharacters = 100;
 inline constexpr std::string_view kNoSubject{"NoSubject"};
 
+// A message is a news article when this starts within its first 2047 bytes.
+inline constexpr std::string_view kNewsgroupsLabel{"Newsgroups: "};
+inline constexpr std::size_t kNewsgroupsWindow = 2047;
+// The Subject line that names a message follows the first occurrence of this.
+inline constexpr std::string_view kSubjectLabel{"Subject: "};
+
 // The naming settings as the front end holds them; read again for every record.
 struct NamingSettings {
     bool bySubject = true;

@@ -10,8 +10,7 @@
 namespace carrowin::extract {
 namespace {
 
-using text::kRecordHeaderSize;
-constexpr std::size_t kCarry = text::kRecordMarker.size() - 1; // a marker's start may wait for its end
+constexpr std::size_t kCarry = kRecordMarker.size() - 1; // a marker's start may wait for its end
 
 } // namespace
 
@@ -32,7 +31,7 @@ void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize
         // Bytes that could begin a marker ending in the next piece are not settled yet.
         const std::uint64_t settled = atEnd ? base + held : base + held - std::min(held, kCarry);
         for (;;) {
-            const auto m = text::findRecordMarker(bytes, static_cast<std::size_t>(std::max(searchFrom, base) - base));
+            const auto m = findRecordMarker(bytes, static_cast<std::size_t>(std::max(searchFrom, base) - base));
             const std::uint64_t until = m ? base + *m : settled;
             if (inRecord && until > emitted) {
                 sink.bodyBytes(bytes.substr(static_cast<std::size_t>(emitted - base), static_cast<std::size_t>(until - emitted)));

@@ -1,6 +1,6 @@
 #include "skip_queue.h"
 
-#include "file_io.h"
+#include "output_folder.h"
 #include "mailbox_format.h"
 
 #include <algorithm>
@@ -27,15 +27,15 @@ SkipQueue::SkipQueue(const ReadAt& mailbox)
 {
 }
 
-void SkipQueue::add(ReadMessage message, std::vector<std::string> candidates, const OutputFolder* folder)
+void SkipQueue::add(ReadMessage message, std::vector<Candidate> candidates)
 {
     m_waitingBytes += message.keptBytes.size();
-    if (candidates.empty() || folder == nullptr) {
+    if (candidates.empty()) {
         m_waiting.emplace_back(std::move(message));
         return;
     }
     m_waiting.emplace_back(std::nullopt);
-    m_comparer.submit({std::move(message), std::move(candidates), folder, std::nullopt});
+    m_comparer.submit({std::move(message), std::move(candidates), std::nullopt});
 }
 
 std::optional<SkipQueue::Ready> SkipQueue::next(bool wait)
@@ -82,7 +82,7 @@ void SkipQueue::compare(Comparison& c) noexcept
             m_compareBuffer.resize(n);
             for (std::size_t got = 0; got < n;) {
                 if (!m.file) { // left in the mailbox
-                    got += m_mailbox(m.marker + text::kRecordHeaderSize + offset + got, m_compareBuffer.data() + got,
+                    got += m_mailbox(m.marker + kRecordHeaderSize + offset + got, m_compareBuffer.data() + got,
                                      n - got);
                     continue;
                 }
@@ -94,9 +94,9 @@ void SkipQueue::compare(Comparison& c) noexcept
             }
             return std::string_view(m_compareBuffer);
         };
-        for (const std::string& name : c.candidates)
-            if (c.folder->holdsBytes(name, m.size, ours)) {
-                c.heldBy = name;
+        for (const Candidate& candidate : c.candidates)
+            if (candidate.folder->holdsBytes(candidate.name, m.size, ours)) {
+                c.heldBy = candidate;
                 return;
             }
     } catch (...) {

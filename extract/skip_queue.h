@@ -14,19 +14,24 @@
 
 namespace carrowin::extract {
 
+// A file that was in the output before the run and may hold a message's bytes.
+struct Candidate {
+    const OutputFolder* folder = nullptr; // must outlive the comparison
+    std::string name;
+};
+
 class SkipQueue {
 public:
     // The bytes of a message that was not kept (a large one, or any in a dry run) are read
     // again from the mailbox, which must outlive the queue.
     explicit SkipQueue(const ReadAt& mailbox);
 
-    // A message to wait; with candidates, compared with them, the files of `folder` (which
-    // must outlive the comparison).
-    void add(ReadMessage message, std::vector<std::string> candidates, const OutputFolder* folder);
+    // A message to wait; with candidates, compared with them.
+    void add(ReadMessage message, std::vector<Candidate> candidates);
 
     struct Ready {
         ReadMessage message;
-        std::optional<std::string> heldBy; // the file that already holds its bytes
+        std::optional<Candidate> heldBy; // the file that already holds its bytes
     };
     // The oldest message waiting, once its outcome is known; without `wait`, none while it
     // is still being compared. None when nothing waits.
@@ -40,9 +45,8 @@ public:
 private:
     struct Comparison {
         ReadMessage message;
-        std::vector<std::string> candidates;
-        const OutputFolder* folder = nullptr;
-        std::optional<std::string> heldBy;
+        std::vector<Candidate> candidates;
+        std::optional<Candidate> heldBy;
     };
     // A message waiting here, or none while its comparison is in the worker's hands.
     using Slot = std::optional<ReadMessage>;

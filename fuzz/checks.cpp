@@ -20,8 +20,6 @@ namespace {
 
 using namespace extract;
 using text::isValidUtf8;
-using text::kRecordHeaderSize;
-using text::kRecordMarker;
 
 // The scan moves forward, keeps every body inside the image, and its records cover the
 // image from the first marker to the end exactly once.

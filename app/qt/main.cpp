@@ -1,5 +1,5 @@
 #include "application.h"
-#include "file_io.h"
+#include "process_setup.h"
 #include "form1.h"
 
 #include <QApplication>

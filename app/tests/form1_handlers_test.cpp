@@ -167,6 +167,18 @@ protected:
 
 } // namespace
 
+TEST(MailboxPath, JoinsTheFolderAndTheMailboxAndRefusesEitherEmpty)
+{
+    EXPECT_THROW(mailboxPath("", "Inbox.mbx"), std::runtime_error);
+    EXPECT_THROW(mailboxPath("/mail", ""), std::runtime_error);
+    EXPECT_EQ(mailboxPath("mail", "Inbox.mbx"), mailboxPath(std::string("mail") + carrowin::text::kPathSeparator, "Inbox.mbx"));
+    if (carrowin::text::kPathSeparator == '\\') { // forward slashes separate as backslashes do
+        EXPECT_EQ(mailboxPath("C:/mail/", "Inbox.mbx"), "C:/mail/Inbox.mbx");
+        EXPECT_EQ(mailboxPath("C:/mail", "Inbox.mbx"), "C:/mail\\Inbox.mbx");
+        EXPECT_EQ(mailboxPath("C:\\mail\\", "Inbox.mbx"), "C:\\mail\\Inbox.mbx");
+    }
+}
+
 TEST_F(Window, LoadProposesTheStoreAndSeedsEveryField)
 {
     for (const char* name : {"Sent.mbx", "Inbox.mbx", "Archive.mbx"})

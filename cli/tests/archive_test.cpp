@@ -161,7 +161,7 @@ TEST_F(Archive, AFolderMadeByAnotherRunMeanwhileIsNumberedOnNotMergedInto)
     for (carrowin::cli::Job& job : jobs)
         batch.claimFolder(job);
     EXPECT_EQ(jobs[0].shownAs, "Inbox(1)/");
-    EXPECT_EQ(jobs[0].folder, t::utf8(dir / "out" / "Inbox(1)"));
+    EXPECT_EQ(jobs[0].to.folder, t::utf8(dir / "out" / "Inbox(1)"));
     EXPECT_EQ(jobs[1].shownAs, "Sent Items(1)/");
     EXPECT_EQ(t::entriesOf(dir / "out"), (std::vector<std::string>{"Inbox", "Inbox(1)", "Sent Items", "Sent Items(1)"}));
     EXPECT_EQ(t::readFile(dir / "out/Sent Items"), "theirs");

@@ -4,7 +4,8 @@
 // should hold is worked out here from the record bytes and the mbox rule, line by line.
 #include "errors.h"
 #include "extract_error.h"
-#include "mail_folder_run.h"
+#include "maildir_store.h"
+#include "mbox_store.h"
 #include "path_rules.h"
 #include "run_fixture.h"
 #include "test_support.h"
@@ -68,17 +69,12 @@ std::vector<std::string> maildirContents(const fs::path& out)
     return found;
 }
 
-struct Source {
-    std::string path;                    // or the label of the stream
-    const ReadNext* stream = nullptr;
-};
-
 // One output format as the suite sees it.
 struct Format {
     std::string name;
     bool canBeAddedTo;
     bool keepsWholeMessagesAtAFailure; // else a failure leaves nothing
-    RunSummary (*run)(const Source&, const fs::path& out, t::FakeHost&, const RunOptions&);
+    RunSummary (*run)(const MailboxSource&, const fs::path& out, t::FakeHost&, const RunOptions&);
     // What the output holds: the bytes of each file that holds messages, sorted.
     std::vector<std::string> (*contents)(const fs::path& out);
     // What it should hold for these messages.
@@ -89,9 +85,9 @@ struct Format {
 
 const Format kEml{
     "eml", true, true,
-    [](const Source& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
+    [](const MailboxSource& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
         host.settings.outputFolder = t::utf8(out);
-        return s.stream ? runExtractionOfStream(*s.stream, s.path, host, o) : runExtraction(s.path, host, o);
+        return runMailbox(s, emlStore(host), host, o);
     },
     [](const fs::path& out) { return entriesIn(out); },
     paddedEach,
@@ -100,9 +96,8 @@ const Format kEml{
 
 const Format kMbox{
     "mbox", false, false,
-    [](const Source& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
-        std::string name;
-        return runIntoMbox({s.path, s.stream}, t::utf8(out), "Inbox", host, o, name);
+    [](const MailboxSource& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
+        return runMailbox(s, mboxStore(t::utf8(out), "Inbox"), host, o);
     },
     [](const fs::path& out) { return entriesIn(out, ".mbox"); },
     asOneMbox,
@@ -111,8 +106,8 @@ const Format kMbox{
 
 const Format kMaildir{
     "maildir", true, true,
-    [](const Source& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
-        return runIntoMaildir({s.path, s.stream}, t::utf8(out), false, host, o);
+    [](const MailboxSource& s, const fs::path& out, t::FakeHost& host, const RunOptions& o) {
+        return runMailbox(s, maildirStore(t::utf8(out), false), host, o);
     },
     maildirContents,
     paddedEach,

@@ -1,7 +1,7 @@
 // What only POSIX systems have: links, permission bits, file size limits.
 #include "errors.h"
 #include "extract_error.h"
-#include "file_io.h"
+#include "output_folder.h"
 #include "run_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "errors.h"
 #include "extract_error.h"
-#include "extraction_run.h"
+#include "run.h"
 #include "paths.h"
 #include "run_fixture.h"
 #include "test_support.h"
@@ -152,9 +152,6 @@ TEST_F(ExtractionRun, UnsafeSettingsAreRefusedBeforeAnythingIsWritten)
     host.settings = {true, true, "File", ""};
     EXPECT_THROW(runExtraction(path, host), ExtractError);
     EXPECT_TRUE(outNames().empty());
-    EXPECT_THROW(mailboxPath("", "Inbox.mbx"), ExtractError);
-    EXPECT_THROW(mailboxPath("/mail", ""), ExtractError);
-    EXPECT_EQ(mailboxPath("mail", "Inbox.mbx"), mailboxPath(std::string("mail") + carrowin::text::kPathSeparator, "Inbox.mbx"));
 }
 
 TEST_F(ExtractionRun, MissingOutputFolderIsAnError)

@@ -1,6 +1,7 @@
 // mbox and Maildir output: the quoting and the names on their own, then whole runs.
 #include "errors.h"
-#include "mail_folder_run.h"
+#include "maildir_store.h"
+#include "mbox_store.h"
 #include "mail_formats.h"
 #include "run_fixture.h"
 #include "test_support.h"
@@ -94,9 +95,8 @@ class MailFolderRun : public t::ExtractionRun {
 protected:
     std::string mbox(const std::string& path, const RunOptions& options = {})
     {
-        std::string name;
-        summary = runIntoMbox({path}, utf8(outDir()), "Inbox", host, options, name);
-        return name;
+        summary = runMailbox({path}, mboxStore(utf8(outDir()), "Inbox"), host, options);
+        return summary.fileName;
     }
     RunSummary summary;
 };
@@ -168,7 +168,7 @@ TEST_F(MailFolderRun, AMaildirHoldsEveryMessageSeenInCurAndAddsOnlyWhatIsNew)
     const std::string dated = "Date: Sun, 31 Dec 2000 23:59:59 +0000\r\n\r\nText.\r\n";
     std::string path = writeMailbox({t::mail("one"), large, dated});
     const std::string maildir = utf8(outDir() / "Sent Items");
-    RunSummary s = runIntoMaildir({path}, maildir, true, host, {.dates = true});
+    RunSummary s = runMailbox({path}, maildirStore(maildir, true), host, {.dates = true});
     EXPECT_EQ(s.filesWritten, 3u);
     EXPECT_EQ(s.undated, 2u);
     std::vector<std::string> want{t::padded(t::mail("one")), t::padded(large), t::padded(dated)};
@@ -188,13 +188,13 @@ TEST_F(MailFolderRun, AMaildirHoldsEveryMessageSeenInCurAndAddsOnlyWhatIsNew)
 
     // Again, with one message more: only that one is added.
     path = writeMailbox({t::mail("one"), large, dated, t::mail("four")});
-    s = runIntoMaildir({path}, maildir, true, host, {.skipExisting = true});
+    s = runMailbox({path}, maildirStore(maildir, true), host, {.skipExisting = true});
     EXPECT_EQ(s.filesWritten, 1u);
     EXPECT_EQ(s.skipped, 3u);
     EXPECT_EQ(filesIn(outDir() / "Sent Items/cur").size(), 4u);
 
     const std::vector<std::string> before = outNames();
-    s = runIntoMaildir({path}, utf8(outDir() / "new one"), false, host, {.dryRun = true});
+    s = runMailbox({path}, maildirStore(utf8(outDir() / "new one"), false), host, {.dryRun = true});
     EXPECT_EQ(s.filesWritten, 4u);
     EXPECT_EQ(outNames(), before) << "a dry run makes nothing";
 }

@@ -10,7 +10,7 @@ using carrowin::testing::record;
 
 namespace {
 
-const std::string kMarker(carrowin::text::kRecordMarker);
+const std::string kMarker(carrowin::extract::kRecordMarker);
 
 std::vector<std::string> bodies(std::string_view image)
 {
@@ -97,4 +97,16 @@ TEST(RecordScan, PositionsBeyondFourGibibytes)
     ASSERT_TRUE(r2);
     EXPECT_EQ(bodyOf(image, *r2), "tail");
     EXPECT_FALSE(nextRecord(image, r2->bodyEnd));
+}
+
+TEST(RecordMarker, IsFoundWhereItLiesWhollyInTheBytes)
+{
+    const std::string marker(kRecordMarker);
+    EXPECT_EQ(findRecordMarker(marker, 0), 0u);
+    EXPECT_EQ(findRecordMarker("ab" + marker, 0), 2u);
+    EXPECT_EQ(findRecordMarker(marker + "x" + marker, 1), 5u);
+    EXPECT_FALSE(findRecordMarker(std::string("\x7F\x00\x7F\x00", 4), 0));
+    EXPECT_FALSE(findRecordMarker(std::string("\x00\x7F\x00", 3), 0));
+    // Overlapping: 00 7F 00 7F 00 7F holds one at 0 and one at 2.
+    EXPECT_EQ(findRecordMarker(std::string("\x00\x7F\x00\x7F\x00\x7F", 6), 1), 2u);
 }

@@ -109,7 +109,7 @@ Collect streamed(std::string_view image, std::size_t piece, bool pipe = false)
     return sink;
 }
 
-const std::string kMarker(carrowin::text::kRecordMarker);
+const std::string kMarker(carrowin::extract::kRecordMarker);
 
 void expectSameForEveryPieceSize(const std::string& image)
 {

@@ -1,7 +1,8 @@
 #pragma once
 // A run against folders of its own, with a host that plays the window: it holds the
 // settings and takes back what the run writes into them.
-#include "extraction_run.h"
+#include "eml_store.h"
+#include "run.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 
 namespace carrowin::testing {
 
-class FakeHost : public extract::RunHost {
+class FakeHost : public extract::RunHost, public extract::NamingHost {
 public:
     extract::NamingSettings settings{true, true, "File", ""};
     bool cancel = false;
@@ -43,6 +44,24 @@ public:
             onFile(p);
     }
 };
+
+// A mailbox file, or a stream (named `label` in words), into a file a message, as the
+// window runs it.
+inline extract::RunSummary runExtraction(const std::string& path, FakeHost& host, const extract::RunOptions& options,
+                                         std::size_t pieceSize = extract::kReadPiece)
+{
+    return extract::runMailbox({path, nullptr, pieceSize}, extract::emlStore(host), host, options);
+}
+inline extract::RunSummary runExtraction(const std::string& path, FakeHost& host,
+                                         std::size_t pieceSize = extract::kReadPiece)
+{
+    return runExtraction(path, host, {}, pieceSize);
+}
+inline extract::RunSummary runExtractionOfStream(const extract::ReadNext& read, const std::string& label,
+                                                 FakeHost& host, const extract::RunOptions& options)
+{
+    return extract::runMailbox({label, &read}, extract::emlStore(host), host, options);
+}
 
 class ExtractionRun : public ::testing::Test {
 protected:

@@ -2,7 +2,7 @@
 // subjects, and a mailbox that comes as a stream.
 #include "errors.h"
 #include "extract_error.h"
-#include "extraction_run.h"
+#include "run.h"
 #include "run_fixture.h"
 #include "test_support.h"
 

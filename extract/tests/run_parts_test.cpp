@@ -1,7 +1,7 @@
 // The parts the run hands a message through, each on its own: reading its body, naming
 // it in its folder, waiting for a comparison with the files there, and writing it.
 #include "extract_error.h"
-#include "file_io.h"
+#include "output_folder.h"
 #include "file_writer.h"
 #include "folder_names.h"
 #include "mailbox_format.h"
@@ -28,6 +28,21 @@ ReadMessage kept(std::string bytes, std::uint64_t number = 1)
 }
 
 const ReadAt kNoMailbox = [](std::uint64_t, char*, std::size_t) -> std::size_t { return 0; };
+
+// A name found taken is numbered on, as message files are.
+ChosenName numberedOn(const ChosenName& chosen, const OutputFolder&, const TakenTest& taken)
+{
+    NumberingMemo memo;
+    return chooseFreeName(chosen.baseName, ".eml", taken, memo, kFileNameLimit);
+}
+
+std::vector<Candidate> in(const OutputFolder& folder, const std::vector<std::string>& names)
+{
+    std::vector<Candidate> candidates;
+    for (const std::string& name : names)
+        candidates.push_back({&folder, name});
+    return candidates;
+}
 
 std::vector<std::string> messageNames(const t::TempDir& dir)
 {
@@ -121,7 +136,7 @@ TEST(SkipQueue, MessagesComeBackInMailboxOrderWithTheFileThatHoldsThem)
     t::writeFile(dir / "shorter.eml", "ab");
     t::writeFile(dir / "other.eml", "abx");
     // A message that was not kept is read again from the mailbox.
-    const std::string image = "JMF6" + std::string(carrowin::text::kRecordHeaderSize, '\0') + "abc";
+    const std::string image = "JMF6" + std::string(carrowin::extract::kRecordHeaderSize, '\0') + "abc";
     const ReadAt mailbox = [&](std::uint64_t offset, char* buffer, std::size_t n) {
         const std::string_view piece = std::string_view(image).substr(static_cast<std::size_t>(offset), n);
         std::copy(piece.begin(), piece.end(), buffer);
@@ -131,19 +146,20 @@ TEST(SkipQueue, MessagesComeBackInMailboxOrderWithTheFileThatHoldsThem)
     std::vector<std::pair<std::uint64_t, std::optional<std::string>>> named;
     const auto take = [&](bool wait) {
         while (std::optional<SkipQueue::Ready> ready = queue.next(wait))
-            named.emplace_back(ready->message.number, ready->heldBy);
+            named.emplace_back(ready->message.number,
+                               ready->heldBy ? std::optional(ready->heldBy->name) : std::nullopt);
     };
     for (std::uint64_t i = 1; i <= 200; ++i) {
         switch (i % 4) {
-        case 0: queue.add(kept("abc", i), {}, &folder); break;
-        case 1: queue.add(kept("abc", i), {"longer.eml", "shorter.eml", "other.eml", "same.eml"}, &folder); break;
-        case 2: queue.add(kept("abc", i), {"longer.eml", "missing.eml"}, &folder); break;
+        case 0: queue.add(kept("abc", i), {}); break;
+        case 1: queue.add(kept("abc", i), in(folder, {"longer.eml", "shorter.eml", "other.eml", "same.eml"})); break;
+        case 2: queue.add(kept("abc", i), in(folder, {"longer.eml", "missing.eml"})); break;
         default: {
             ReadMessage notKept;
             notKept.number = i;
             notKept.marker = 4;
             notKept.size = 3;
-            queue.add(std::move(notKept), {"same.eml"}, &folder);
+            queue.add(std::move(notKept), in(folder, {"same.eml"}));
         }
         }
         if (queue.full())
@@ -164,7 +180,7 @@ TEST(FileWriter, CountsAFileOnlyOnceItIsThereUnderItsName)
 {
     t::TempDir dir;
     const OutputFolder folder(t::utf8(dir.path()));
-    FileWriter writer(kNoMailbox);
+    FileWriter writer(kNoMailbox, numberedOn);
     for (int i = 0; i < 300; ++i) {
         const std::string name = "m" + std::to_string(i);
         writer.add(folder, kept("message " + std::to_string(i)), {name, name + ".eml"});
@@ -185,7 +201,7 @@ TEST(FileWriter, AFailureEndsTheWritingAndLeavesNothingOfTheFilesBehindIt)
 {
     t::TempDir dir;
     const OutputFolder folder(t::utf8(dir.path()));
-    FileWriter writer(kNoMailbox);
+    FileWriter writer(kNoMailbox, numberedOn);
     writer.add(folder, kept("first"), {"first", "first.eml"});
     // A name in a folder that does not exist cannot be given.
     const std::string bad = std::string("gone") + carrowin::text::kPathSeparator + "lost";

@@ -1,6 +1,5 @@
 #include "ascii.h"
 #include "cp1252.h"
-#include "mailbox_format.h"
 #include "number_groups.h"
 #include "paths.h"
 #include "utf16.h"
@@ -108,18 +107,6 @@ TEST(NumberGroups, FindsEachParenthesisedWholeNumber)
             found.emplace_back(g->open, g->close);
         EXPECT_EQ(found, c.groups);
     }
-}
-
-TEST(RecordMarker, IsFoundWhereItLiesWhollyInTheBytes)
-{
-    const std::string marker(kRecordMarker);
-    EXPECT_EQ(findRecordMarker(marker, 0), 0u);
-    EXPECT_EQ(findRecordMarker("ab" + marker, 0), 2u);
-    EXPECT_EQ(findRecordMarker(marker + "x" + marker, 1), 5u);
-    EXPECT_FALSE(findRecordMarker(std::string("\x7F\x00\x7F\x00", 4), 0));
-    EXPECT_FALSE(findRecordMarker(std::string("\x00\x7F\x00", 3), 0));
-    // Overlapping: 00 7F 00 7F 00 7F holds one at 0 and one at 2.
-    EXPECT_EQ(findRecordMarker(std::string("\x00\x7F\x00\x7F\x00\x7F", 6), 1), 2u);
 }
 
 TEST(Paths, JoinWithOneSeparatorAndTakeAnEmptyFolderAsNone)

@@ -1,13 +1,14 @@
 #pragma once
-// File access at the edge of the engine: the mailbox, read in pieces at offsets, and an
-// output folder in which a message file is written without a name and named only when
-// complete, never replacing anything.
+// An output folder in which a message file is written without a name and named only
+// when complete, never replacing anything.
 //
 // Failures: opening, creating and naming throw ExtractError with the path and the
 // system's reason. A call made for every piece of a message either throws, or comes in a
 // form that gives the system's std::error_code instead, where the caller words it (the
 // file has no name yet) or can go on without it. Destructors never throw; what was not
 // finished is dropped with them.
+#include "native_handle.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -25,54 +26,6 @@ namespace carrowin::extract {
 // The hidden name that the process `pid` of this host gives its `n`-th temporary file, on
 // a file system without anonymous files: stale ones are known by it.
 std::string temporaryName(std::uint32_t pid, unsigned n);
-
-// For a program to call once as it starts: lets it hold open as many files as the
-// system allows it. A run keeps written files open until a batch of them is durable and
-// named, and larger batches cost less.
-void allowOpenFiles() noexcept;
-
-// For a program to call once as it starts: memory freed by a message kept whole (up to
-// 1 MiB) serves the next one, instead of going back to the system and coming again as
-// fresh pages, which cost a run of large messages more than copying them.
-void reuseFreedMemory() noexcept;
-
-// A file descriptor on POSIX, a HANDLE on Windows; kNoHandle for none.
-using NativeHandle = std::intptr_t;
-inline constexpr NativeHandle kNoHandle = -1;
-
-// The mailbox, read in pieces. The run works on the length it saw when it opened the
-// file: bytes appended later are not read, and a file that has become shorter ends the
-// run with a clear message instead of a crash.
-class MailboxFile {
-public:
-    // Opens the file for reading. A missing path, a folder, a device or an unreadable file
-    // throws; nothing is ever created.
-    static MailboxFile open(const std::string& path);
-
-    MailboxFile(MailboxFile&& other) noexcept
-        : m_handle(std::exchange(other.m_handle, kNoHandle)), m_size(other.m_size), m_path(std::move(other.m_path))
-    {
-    }
-    MailboxFile& operator=(MailboxFile&&) = delete;
-    ~MailboxFile();
-
-    std::uint64_t size() const noexcept { return m_size; }
-
-    // Reads up to `n` bytes at `offset` (below size()); returns how many, at least one.
-    // Throws when the file cannot be read there or ends before size(). Safe to call from
-    // two threads at once.
-    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t n) const;
-
-private:
-    MailboxFile(NativeHandle handle, std::uint64_t size, std::string path)
-        : m_handle(handle), m_size(size), m_path(std::move(path))
-    {
-    }
-
-    NativeHandle m_handle;
-    std::uint64_t m_size;
-    std::string m_path;
-};
 
 class OutputFolder;
 
@@ -180,5 +133,9 @@ private:
     NativeHandle m_handle = kNoHandle;
     mutable std::atomic<bool> m_gaveTemporaryNames{false};
 };
+
+// Makes a missing folder with its parents (RunOptions::makeOutputFolder); throws
+// ExtractError (Output), naming what stands in the way, when it cannot.
+void makeFolder(std::string path);
 
 } // namespace carrowin::extract

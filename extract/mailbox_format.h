@@ -1,12 +1,12 @@
 #pragma once
-// The fixed strings of the mailbox format and of the mail in it: the record marker and
-// header, the file's signature, and the header labels that naming looks for.
+// The OE4 mailbox format as this program reads it: the file's signature, the record
+// marker and the size of a record's header.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-namespace carrowin::text {
+namespace carrowin::extract {
 
 // A record opens with the marker 00 7F 00 7F; its first 16 bytes are its header and the
 // rest, up to the next marker (or the end of the mailbox), is the message.
@@ -17,10 +17,4 @@ inline constexpr std::string_view kFileSignature{"JMF6"};
 // Where the first marker lying wholly inside `bytes` starts, at index `from` or later.
 std::optional<std::size_t> findRecordMarker(std::string_view bytes, std::size_t from);
 
-// A message is a news article when this starts within its first 2047 bytes.
-inline constexpr std::string_view kNewsgroupsLabel{"Newsgroups: "};
-inline constexpr std::size_t kNewsgroupsWindow = 2047;
-// The Subject line that names a message follows the first occurrence of this.
-inline constexpr std::string_view kSubjectLabel{"Subject: "};
-
-} // namespace carrowin::text
+} // namespace carrowin::extract

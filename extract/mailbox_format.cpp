@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace carrowin::text {
+namespace carrowin::extract {
 
 std::optional<std::size_t> findRecordMarker(std::string_view bytes, std::size_t from)
 {
@@ -18,4 +18,4 @@ std::optional<std::size_t> findRecordMarker(std::string_view bytes, std::size_t 
     return std::nullopt;
 }
 
-} // namespace carrowin::text
+} // namespace carrowin::extract

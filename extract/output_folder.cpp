@@ -1,4 +1,4 @@
-#include "file_io.h"
+#include "output_folder.h"
 
 #include "errors.h"
 #include "native_files.h"
@@ -30,10 +30,6 @@ std::size_t readUpTo(NativeHandle file, char* buffer, std::size_t n)
     }
     return got;
 }
-
-} // namespace
-
-namespace {
 
 // A host's name as it can stand in a file name.
 std::string hostTag()
@@ -95,49 +91,6 @@ void OutputFolder::removeStaleTemporaries(const std::vector<std::string>& names,
         }
     } catch (...) { // a temporary that stays is a hidden file, no harm
     }
-}
-
-void allowOpenFiles() noexcept
-{
-    native::allowAllOpenFiles();
-}
-
-void reuseFreedMemory() noexcept
-{
-    native::reuseFreedMemory();
-}
-
-MailboxFile MailboxFile::open(const std::string& path)
-{
-    constexpr auto kind = ErrorKind::Mailbox;
-    std::error_code ec;
-    const native::Opened opened = native::openForReading(path, ec);
-    if (ec)
-        throw ExtractError::fromCode(kind, "Cannot open the mailbox", path, ec);
-    if (opened.kind == native::FileKind::Folder)
-        throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is a folder, not a file");
-    if (opened.kind != native::FileKind::Regular)
-        throw ExtractError(kind, path, "Cannot open the mailbox \"" + path + "\": it is not a regular file");
-    return MailboxFile(opened.handle, opened.size, path);
-}
-
-MailboxFile::~MailboxFile()
-{
-    if (m_handle != kNoHandle)
-        (void)native::close(m_handle);
-}
-
-std::size_t MailboxFile::readAt(std::uint64_t offset, char* buffer, std::size_t n) const
-{
-    std::error_code ec;
-    const std::size_t got = native::readAt(m_handle, offset, buffer, n, ec);
-    if (ec)
-        throw ExtractError::fromCode(ErrorKind::Mailbox, "Cannot read the mailbox", m_path, ec);
-    if (got == 0)
-        throw ExtractError(ErrorKind::Mailbox, m_path,
-                           "The mailbox \"" + m_path + "\" changed while it was being read: it is shorter than when the "
-                           "extraction began. The files written so far are kept.");
-    return got;
 }
 
 PendingFile::~PendingFile()
@@ -297,6 +250,26 @@ std::vector<std::string> OutputFolder::names() const
          it.increment(ec))
         names.push_back(text::utf8FromPath(it->path().filename()));
     return names;
+}
+
+void makeFolder(std::string path)
+{
+    while (path.size() > 1 && text::endsWithSeparator(path))
+        path.pop_back();
+    std::error_code ec;
+    const std::filesystem::path folder = text::pathFromUtf8(path);
+    std::filesystem::create_directories(folder, ec);
+    if (!ec)
+        return;
+    // What stands in the way is said, not only "File exists".
+    std::error_code statEc;
+    const std::filesystem::file_status st = std::filesystem::symlink_status(folder, statEc);
+    std::string why = ec.message();
+    if (std::filesystem::is_symlink(st) && !std::filesystem::exists(folder, statEc))
+        why = "it is a link to nothing that exists";
+    else if (std::filesystem::exists(st) && !std::filesystem::is_directory(folder, statEc))
+        why = "a file of that name is in the way";
+    throw ExtractError(ErrorKind::Output, path, "Cannot create the output folder \"" + path + "\": " + why, ec);
 }
 
 } // namespace carrowin::extract

@@ -1,0 +1,72 @@
+#include "run_report.h"
+
+#include "record_stream.h"
+
+namespace carrowin::extract {
+
+RunReport::RunReport(RunHost& host, const RunOptions& options, std::uint64_t mailboxSize)
+    : m_host(host), m_dryRun(options.dryRun),
+      m_progress{.bytesTotal = mailboxSize == kUnknownSize ? 0 : mailboxSize}
+{
+}
+
+bool RunReport::recordStarts(std::uint64_t marker)
+{
+    if (m_host.cancelRequested()) {
+        m_cancelled = true;
+        return false;
+    }
+    ++m_number;
+    m_marker = marker;
+    m_size = 0;
+    m_progress.bytesDone = marker;
+    return true;
+}
+
+bool RunReport::bodyGrows(std::size_t n)
+{
+    m_pieceAt = m_marker + m_size;
+    m_size += n;
+    return (m_pieceAt - m_marker) / kWritePiece != m_size / kWritePiece;
+}
+
+void RunReport::writing()
+{
+    m_host.writing({m_progress.filesQueued, m_progress.filesNamed, m_pieceAt, m_progress.bytesTotal});
+}
+
+void RunReport::handedOn(const MessageDone& m, std::string_view name)
+{
+    ++m_progress.filesQueued;
+    done(m, name, false);
+}
+
+void RunReport::foundThere(const MessageDone& m, std::string_view file)
+{
+    ++m_skipped;
+    done(m, file, true);
+}
+
+void RunReport::done(const MessageDone& m, std::string_view name, bool alreadyThere)
+{
+    m_progress.bytesDone = m.end;
+    if (m_dryRun)
+        m_host.planned({m.number, m.marker, m.size, std::string(name), alreadyThere});
+    m_host.messageDone(m_progress);
+}
+
+void RunReport::named(std::uint64_t count, const std::string& lastBaseName)
+{
+    if (count == m_progress.filesNamed)
+        return;
+    m_progress.filesNamed = count;
+    m_host.filesNamed(m_progress, lastBaseName);
+}
+
+RunSummary RunReport::summary() const
+{
+    return {m_cancelled ? RunEnding::Cancelled : RunEnding::Completed,
+            m_dryRun ? m_progress.filesQueued : m_progress.filesNamed, m_skipped, m_undated, {}};
+}
+
+} // namespace carrowin::extract
