@@ -74,33 +74,6 @@ struct NumberedForm {
     bool appended = false; // the group was added, so its first candidate is (1)
 };
 
-// The part of a file name that Windows compares with its device names: up to the first
-// ".", without the spaces that end it.
-std::string_view devicePart(std::string_view fileName)
-{
-    std::string_view part = fileName.substr(0, fileName.find('.'));
-    while (!part.empty() && part.back() == ' ')
-        part.remove_suffix(1);
-    return part;
-}
-
-bool isDevice(std::string_view part)
-{
-    static constexpr std::array<std::string_view, 7> kNames{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-    if (part.size() < 3 || part.size() > 7)
-        return false;
-    for (std::string_view device : kNames)
-        if (text::equalsIgnoringAsciiCase(part, device))
-            return true;
-    const std::string_view head = part.substr(0, 3);
-    if (!text::equalsIgnoringAsciiCase(head, "COM") && !text::equalsIgnoringAsciiCase(head, "LPT"))
-        return false;
-    // COM1 to COM9 and LPT1 to LPT9, and with a superscript one, two or three (UTF-8).
-    const std::string_view number = part.substr(3);
-    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" || number == "\xC2\xB2"
-           || number == "\xC2\xB3";
-}
-
 // The whole decimal number between the parentheses, when it can still be counted on.
 std::optional<std::uint64_t> countable(std::string_view digits)
 {
@@ -117,8 +90,8 @@ std::optional<std::uint64_t> countable(std::string_view digits)
 // name counts on its first parenthesised whole number, or gets "(1)" appended.
 NumberedForm numberedFormOf(std::string_view name)
 {
-    const std::string_view device = devicePart(name);
-    if (isDevice(device))
+    const std::string_view device = deviceNamePart(name);
+    if (isReservedDeviceName(device))
         return {std::string(device), std::string(name.substr(device.size())), 0, true};
     for (auto group = text::nextNumberGroup(name); group; group = text::nextNumberGroup(name, group->open + 1)) {
         if (const auto n = countable(name.substr(group->open + 1, group->close - group->open - 1)))
@@ -243,10 +216,6 @@ std::string settingsRefusal(const NamingSettings& settings)
     return {};
 }
 
-bool isReservedDeviceName(std::string_view fileName)
-{
-    return isDevice(devicePart(fileName));
-}
 
 ChosenName chooseFreeName(std::string_view baseName, std::string_view ext, const TakenTest& taken,
                           NumberingMemo& memo, const FileNameLimit& limit)

@@ -46,11 +46,6 @@ std::string finishBaseName(std::string_view name);
 // Why the settings cannot be used to write a file, or empty when they can.
 std::string settingsRefusal(const NamingSettings& settings);
 
-// Windows refuses these as file names (CON, PRN, AUX, NUL, CONIN$, CONOUT$, CLOCK$,
-// COM1-9, LPT1-9, and COM and LPT with a superscript 1, 2 or 3), in any case, with or
-// without an extension.
-bool isReservedDeviceName(std::string_view fileName);
-
 // Remembers which numbers of a numbered name this run already knows to be taken, so
 // that k records with one subject do not each test k candidates. Names are told apart
 // by `fold` (fileNameKey where the file system ignores case), by their bytes without it.

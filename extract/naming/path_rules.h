@@ -35,4 +35,13 @@ std::optional<std::string> describeControlCharacter(char c);
 // matters, upper-cased where it does not (Windows). Two names with one key are one file.
 std::string fileNameKey(std::string_view utf8Name);
 
+// Windows refuses these as file names (CON, PRN, AUX, NUL, CONIN$, CONOUT$, CLOCK$,
+// COM1-9, LPT1-9, and COM and LPT with a superscript 1, 2 or 3), in any case, with or
+// without an extension. Every platform numbers them, so that a folder copied to Windows
+// keeps every file.
+bool isReservedDeviceName(std::string_view fileName);
+// The part of a file name that Windows compares with its device names: up to the first
+// ".", without the spaces that end it.
+std::string_view deviceNamePart(std::string_view fileName);
+
 } // namespace carrowin::extract
