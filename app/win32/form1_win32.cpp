@@ -329,21 +329,41 @@ LRESULT CALLBACK Form1::overlappedOptionProc(HWND hwnd, UINT msg, WPARAM wp, LPA
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
+LRESULT Form1::colourStatic(HDC dc, HWND control) const
+{
+    for (std::size_t i = 0; i < kForm1Controls.size(); ++i)
+        if (m_controls[i] == control && kForm1Controls[i].colour != kNoColour)
+            SetTextColor(dc, colourOf(kForm1Controls[i].colour));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+// As a dialog box does: the control that had the focus when another window (a message
+// box) came to the front has it again when the window does, not the window itself. True
+// when it was given the focus.
+bool Form1::onActivate(bool active)
+{
+    if (!active) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(m_hwnd, focus))
+            m_focusBeforeDeactivation = focus;
+        return false;
+    }
+    const HWND back = m_focusBeforeDeactivation;
+    if (back == nullptr || !IsWindow(back) || !IsWindowVisible(back) || !IsWindowEnabled(back))
+        return false;
+    SetFocus(back);
+    return true;
+}
+
 LRESULT Form1::handle(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_COMMAND:
         onCommand(LOWORD(wp), HIWORD(wp));
         return 0;
-    case WM_CTLCOLORSTATIC: {
-        const auto dc = reinterpret_cast<HDC>(wp);
-        const auto h = reinterpret_cast<HWND>(lp);
-        for (std::size_t i = 0; i < kForm1Controls.size(); ++i)
-            if (m_controls[i] == h && kForm1Controls[i].colour != kNoColour)
-                SetTextColor(dc, colourOf(kForm1Controls[i].colour));
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
+    case WM_CTLCOLORSTATIC:
+        return colourStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_PAINT: {
         PAINTSTRUCT ps;
         const HDC dc = BeginPaint(m_hwnd, &ps);
@@ -351,18 +371,9 @@ LRESULT Form1::handle(UINT msg, WPARAM wp, LPARAM lp)
         EndPaint(m_hwnd, &ps);
         return 0;
     }
-    // As a dialog box does: the control that had the focus when another window (a message
-    // box) came to the front has it again when the window does, not the window itself.
     case WM_ACTIVATE:
-        if (LOWORD(wp) == WA_INACTIVE) {
-            const HWND focus = GetFocus();
-            if (focus != nullptr && IsChild(m_hwnd, focus))
-                m_focusBeforeDeactivation = focus;
-        } else if (m_focusBeforeDeactivation != nullptr && IsWindow(m_focusBeforeDeactivation)
-                   && IsWindowVisible(m_focusBeforeDeactivation) && IsWindowEnabled(m_focusBeforeDeactivation)) {
-            SetFocus(m_focusBeforeDeactivation);
+        if (onActivate(LOWORD(wp) != WA_INACTIVE))
             return 0;
-        }
         break;
     case WM_SETCURSOR:
         if (m_busy) {

@@ -56,6 +56,8 @@ private:
                                                  DWORD_PTR self);
     static LRESULT CALLBACK folderEditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT colourStatic(HDC dc, HWND control) const;
+    bool onActivate(bool active);
     void onCommand(int id, int code);
     void onClose();
     void paintRules(HDC dc) const;

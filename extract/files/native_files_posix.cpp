@@ -3,9 +3,6 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -177,18 +174,6 @@ void allowAllOpenFiles() noexcept
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }
-}
-
-void reuseFreedMemory() noexcept
-{
-#if defined(__GLIBC__)
-    // glibc maps a block of 128 KiB or more on its own and unmaps it when freed, and
-    // gives back the top of the heap: a kept message of 1 MiB was 256 page faults.
-    // Measured on 1 GB of 1 MB messages: 1.07 x the time of cat where it took 2.13 x,
-    // the peak memory the same (bench/formats.sh).
-    ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
-#endif
 }
 
 std::error_code makeDurable(const Folder& folder, std::span<const NativeHandle>)

@@ -69,7 +69,6 @@ std::string senderOf(std::string_view headerBlock)
 std::size_t nextCandidate(std::string_view bytes, std::size_t from)
 {
     std::size_t k = std::max<std::size_t>(from, 1);
-#if defined(__GNUC__)
     constexpr std::size_t kWidth = 16; // the SSE2 every x86-64 has; wider ones it splits slowly
     using Bytes = unsigned char __attribute__((vector_size(kWidth)));
     for (; k + kWidth <= bytes.size(); k += kWidth) {
@@ -83,11 +82,18 @@ std::size_t nextCandidate(std::string_view bytes, std::size_t from)
         if ((words[0] | words[1]) != 0)
             break; // among these
     }
-#endif
     for (; k < bytes.size(); ++k)
         if (bytes[k - 1] == '\n' && (bytes[k] == 'F' || bytes[k] == '>'))
             return k;
     return std::string_view::npos;
+}
+
+// Where the ">"s that begin bytes[at...] end.
+std::size_t afterQuotes(std::string_view bytes, std::size_t at)
+{
+    while (at < bytes.size() && bytes[at] == '>')
+        ++at;
+    return at;
 }
 
 void appendUtf16Unit(std::string& bits, std::uint16_t unit)
@@ -164,47 +170,12 @@ void MboxQuoter::add(std::string_view bytes, const Emit& emit)
 {
     std::size_t seg = 0;  // the first byte not yet passed on
     std::size_t from = 0; // where the search goes on
-    if (m_matched > 0) {  // "From " begun at a line's start in the piece before
-        const std::size_t need = kFrom.size() - m_matched;
-        const std::size_t n = std::min(need, bytes.size());
-        if (bytes.substr(0, n) != kFrom.substr(m_matched, n)) {
-            emit(kFrom.substr(0, m_matched));
-            m_matched = 0;
-            m_lineStart = false;
-        } else if (n < need) {
-            m_matched += n;
-            return;
-        } else {
-            emit(">");
-            emit(kFrom.substr(0, m_matched));
-            m_matched = 0;
-            m_lineStart = false;
-            from = n; // the rest of "From " goes on with the piece
-        }
-    }
-    if (m_lineStart) {
-        std::size_t j = 0;
-        while (j < bytes.size() && bytes[j] == '>')
-            ++j;
-        const std::string_view rest = bytes.substr(j);
-        if (rest.starts_with(kFrom)) {
-            emit(bytes.substr(0, j));
-            emit(">");
-            seg = j;
-            from = j + kFrom.size();
-        } else if (rest.size() < kFrom.size() && kFrom.starts_with(rest)) {
-            emit(bytes.substr(0, j)); // all ">"s, and perhaps the start of "From "
-            m_matched = rest.size();
-            return;
-        } else {
-            from = j;
-        }
-        m_lineStart = false;
-    }
+    if (m_matched > 0 && !resumeMatch(bytes, emit, from))
+        return;
+    if (m_lineStart && !quoteFirstLine(bytes, emit, seg, from))
+        return;
     for (std::size_t k; (k = nextCandidate(bytes, from)) != std::string_view::npos;) {
-        std::size_t j = k;
-        while (j < bytes.size() && bytes[j] == '>')
-            ++j;
+        const std::size_t j = afterQuotes(bytes, k);
         if (bytes.substr(j).starts_with(kFrom)) {
             emit(bytes.substr(seg, j - seg));
             emit(">");
@@ -212,21 +183,68 @@ void MboxQuoter::add(std::string_view bytes, const Emit& emit)
         }
         from = std::max(j, k + 1);
     }
-    // The last line, when only ">"s and the start of "From " follow its line end: the
-    // next piece tells whether it is a From line.
-    if (const std::size_t lf = bytes.rfind('\n'); lf != std::string_view::npos) {
-        std::size_t j = lf + 1;
-        while (j < bytes.size() && bytes[j] == '>')
-            ++j;
-        const std::string_view rest = bytes.substr(j);
-        if (rest.size() < kFrom.size() && kFrom.starts_with(rest)) {
-            emit(bytes.substr(seg, j - seg));
-            m_matched = rest.size();
-            m_lineStart = true;
-            return;
-        }
+    if (!holdBackLastLine(bytes, emit, seg))
+        emit(bytes.substr(seg));
+}
+
+// "From " begun at a line's start in the piece before: false while this piece, too, is
+// all of it so far.
+bool MboxQuoter::resumeMatch(std::string_view bytes, const Emit& emit, std::size_t& from)
+{
+    const std::size_t need = kFrom.size() - m_matched;
+    const std::size_t n = std::min(need, bytes.size());
+    if (bytes.substr(0, n) != kFrom.substr(m_matched, n)) {
+        emit(kFrom.substr(0, m_matched));
+    } else if (n < need) {
+        m_matched += n;
+        return false;
+    } else {
+        emit(">");
+        emit(kFrom.substr(0, m_matched));
+        from = n; // the rest of "From " goes on with the piece
     }
-    emit(bytes.substr(seg));
+    m_matched = 0;
+    m_lineStart = false;
+    return true;
+}
+
+// The piece begins a line: false when all of it is ">"s and perhaps the start of "From ",
+// which the next piece tells about.
+bool MboxQuoter::quoteFirstLine(std::string_view bytes, const Emit& emit, std::size_t& seg, std::size_t& from)
+{
+    const std::size_t j = afterQuotes(bytes, 0);
+    const std::string_view rest = bytes.substr(j);
+    if (rest.starts_with(kFrom)) {
+        emit(bytes.substr(0, j));
+        emit(">");
+        seg = j;
+        from = j + kFrom.size();
+    } else if (rest.size() < kFrom.size() && kFrom.starts_with(rest)) {
+        emit(bytes.substr(0, j));
+        m_matched = rest.size();
+        return false;
+    } else {
+        from = j;
+    }
+    m_lineStart = false;
+    return true;
+}
+
+// The last line, when only ">"s and the start of "From " follow its line end: passes on
+// what comes before them and holds them back for the next piece to tell.
+bool MboxQuoter::holdBackLastLine(std::string_view bytes, const Emit& emit, std::size_t seg)
+{
+    const std::size_t lf = bytes.rfind('\n');
+    if (lf == std::string_view::npos)
+        return false;
+    const std::size_t j = afterQuotes(bytes, lf + 1);
+    const std::string_view rest = bytes.substr(j);
+    if (rest.size() >= kFrom.size() || !kFrom.starts_with(rest))
+        return false;
+    emit(bytes.substr(seg, j - seg));
+    m_matched = rest.size();
+    m_lineStart = true;
+    return true;
 }
 
 void MboxQuoter::finish(const Emit& emit)

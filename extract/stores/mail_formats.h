@@ -45,6 +45,10 @@ public:
     }
 
 private:
+    bool resumeMatch(std::string_view bytes, const Emit& emit, std::size_t& from);
+    bool quoteFirstLine(std::string_view bytes, const Emit& emit, std::size_t& seg, std::size_t& from);
+    bool holdBackLastLine(std::string_view bytes, const Emit& emit, std::size_t seg);
+
     bool m_lineStart = true;   // only ">"s, if anything, since the line began
     std::size_t m_matched = 0; // of "From " after them, held back
 };

@@ -169,8 +169,8 @@ public:
         m_message = {number, marker, 0, 0};
         m_held.clear();
         m_streaming = false;
-        if (!m_run.options.dryRun && !m_file) // made once there is something to write
-            m_file.emplace(m_folder, m_run.options.makeOutputFolder, m_fileName);
+        if (!m_run.options.dryRun)
+            file();
     }
     void messageBytes(std::string_view bytes) override;
     void messageEnds(std::uint64_t end) override
@@ -190,9 +190,7 @@ public:
     {
         if (m_run.options.dryRun || (m_run.report.cancelled() && m_message.number == 0))
             return;
-        if (!m_file)
-            m_file.emplace(m_folder, m_run.options.makeOutputFolder, m_fileName);
-        const ChosenName chosen = m_file->name(m_baseName);
+        const ChosenName chosen = file().name(m_baseName);
         m_fileName = chosen.fileName;
         m_run.report.named(m_message.number, chosen.baseName);
     }
@@ -201,6 +199,14 @@ public:
     std::string fileName() const override { return m_fileName; }
 
 private:
+    // The file, made when there is something to write: a run that fails before leaves
+    // nothing behind.
+    MboxFile& file()
+    {
+        if (!m_file)
+            m_file.emplace(m_folder, m_run.options.makeOutputFolder, m_fileName);
+        return *m_file;
+    }
     // The message's From line and its bytes so far; the rest follows as it comes.
     void stream()
     {
