@@ -19,8 +19,8 @@ mounts=()
 cleanup() { for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
 
-"$bin/bench/make-mailbox" --messages 20000 --seed 1 "$work/small.mbx"
-"$bin/bench/make-mailbox" --messages 1000 --body-size $((1 << 20)) --seed 3 "$work/large.mbx"
+"$bin/testing/make-mailbox" --messages 20000 --seed 1 "$work/small.mbx"
+"$bin/testing/make-mailbox" --messages 1000 --body-size $((1 << 20)) --seed 3 "$work/large.mbx"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 

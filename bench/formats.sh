@@ -25,7 +25,7 @@ time_formats() {
   t_maildir=$(printf '%s' "$maildir" | sed '/^$/d' | median)
 }
 
-"$bin/bench/make-mailbox" --messages "${MESSAGES:-20000}" --seed 1 "$work/small.mbx"
+"$bin/testing/make-mailbox" --messages "${MESSAGES:-20000}" --seed 1 "$work/small.mbx"
 time_formats "$work/small.mbx"
 echo "$(du -m "$work/small.mbx" | cut -f1) MB, ${MESSAGES:-20000} messages:"
 printf '  eml      %.3f s\n' "$t_eml"
@@ -33,7 +33,7 @@ printf '  mbox     %.3f s   %s x eml\n' "$t_mbox" "$(ratio "$t_mbox" "$t_eml")"
 printf '  maildir  %.3f s   %s x eml\n' "$t_maildir" "$(ratio "$t_maildir" "$t_eml")"
 rm -f "$work/small.mbx"
 
-"$bin/bench/make-mailbox" --messages 1000 --body-size 1000000 --seed 3 "$work/big.mbx"
+"$bin/testing/make-mailbox" --messages 1000 --body-size 1000000 --seed 3 "$work/big.mbx"
 time_formats "$work/big.mbx"
 echo "$(du -m "$work/big.mbx" | cut -f1) MB, 1,000 messages of about 1 MB:"
 printf '  cat      %.3f s\n' "$t_cat"
@@ -47,6 +47,6 @@ echo "peak resident memory (MiB):      eml    mbox maildir"
 printf '  1 GB of 1 MB messages      %s  %s  %s\n' "$(rss "$work/big.mbx")" "$(rss --format mbox "$work/big.mbx")" \
   "$(rss --format maildir "$work/big.mbx")"
 rm -f "$work/big.mbx"
-"$bin/bench/make-mailbox" --messages 1 --body-size $((2 << 30)) "$work/one.mbx"
+"$bin/testing/make-mailbox" --messages 1 --body-size $((2 << 30)) "$work/one.mbx"
 printf '  one message of 2 GiB       %s  %s  %s\n' "$(rss "$work/one.mbx")" "$(rss --format mbox "$work/one.mbx")" \
   "$(rss --format maildir "$work/one.mbx")"

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 source bench/common.sh
 bench_start hostile
 
-"$bin/bench/make-mailbox" --messages 100 --subject '=?a?Q?x' --subject-repeat 9300 "$work/words.mbx"
+"$bin/testing/make-mailbox" --messages 100 --subject '=?a?Q?x' --subject-repeat 9300 "$work/words.mbx"
 plain=""; decoded=""
 for ((r = 0; r < REPS; r++)); do
   plain+="$(seconds "$bin/cli/carrowin-cli" -q --dry-run "$work/words.mbx")"$'\n'

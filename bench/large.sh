@@ -11,7 +11,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 fresh() { rm -rf "$work/out" "$work/copy"; mkdir "$work/out"; sync; }
 
-"$bin/bench/make-mailbox" --messages 1000 --body-size 1000000 --seed 3 "$work/big.mbx"
+"$bin/testing/make-mailbox" --messages 1000 --body-size 1000000 --seed 3 "$work/big.mbx"
 echo "1 GB mailbox: $(du -m "$work/big.mbx" | cut -f1) MB, 1,000 messages"
 cat_t=""; cli_t=""
 for ((r = 0; r < REPS; r++)); do
@@ -36,14 +36,14 @@ printf '  1 GB mailbox of 1 MB messages   %6.1f\n' "$(rss "$bin/cli/carrowin-cli
 printf '  the same on standard input      %6.1f\n' \
   "$(fresh; sh -c "'$bin/bench/peak-rss' '$bin/cli/carrowin-cli' -q -o '$work/out' - < '$work/big.mbx'" | awk '{print $1 / 1024}')"
 rm -f "$work/big.mbx"
-"$bin/bench/make-mailbox" --messages 1 --body-size $((2 << 30)) "$work/one.mbx"
+"$bin/testing/make-mailbox" --messages 1 --body-size $((2 << 30)) "$work/one.mbx"
 printf '  one message of 2 GiB            %6.1f\n' "$(rss "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/one.mbx" | awk '{print $1 / 1024}')"
 rm -f "$work/one.mbx"
-"$bin/bench/make-mailbox" --long-subject $((300 << 20)) "$work/subject.mbx"
+"$bin/testing/make-mailbox" --long-subject $((300 << 20)) "$work/subject.mbx"
 printf '  a Subject line of 300 MiB       %6.1f\n' "$(rss "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/subject.mbx" | awk '{print $1 / 1024}')"
 rm -f "$work/subject.mbx"
 for n in 100000 1000000; do
-  "$bin/bench/make-mailbox" --messages "$n" --body-size 1 --distinct "$work/tiny.mbx"
+  "$bin/testing/make-mailbox" --messages "$n" --body-size 1 --distinct "$work/tiny.mbx"
   kib=$(rss "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/tiny.mbx")
   printf '  %7d tiny messages          %6.1f\n' "$n" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
   eval "tiny_$n=$kib"
@@ -53,7 +53,7 @@ printf '  the names a run remembers: %.0f bytes a message\n' \
 rm -f "$work/tiny.mbx"
 
 if [ -x "$bin/bench/window-bench" ]; then
-  "$bin/bench/make-mailbox" --messages 300 --body-size 1000000 --seed 3 "$work/big.mbx"
+  "$bin/testing/make-mailbox" --messages 300 --body-size 1000000 --seed 3 "$work/big.mbx"
   mkdir -p "$work/empty"
   idle=$(QT_QPA_PLATFORM=offscreen "$bin/bench/peak-rss" "$bin/bench/window-bench" --list "$work/empty" || true)
   fresh

@@ -29,9 +29,9 @@ if command -v Xvfb >/dev/null; then
   sleep 1
 fi
 
-"$bin/bench/make-mailbox" --messages "$MESSAGES" --seed 1 --mbox "$work/m.mbox" "$work/m.mbx"
-"$bin/bench/make-mailbox" --messages 10000 --seed 2 --same-subject "$work/same.mbx"
-"$bin/bench/make-mailbox" --messages 10000 --seed 2 --distinct "$work/distinct.mbx"
+"$bin/testing/make-mailbox" --messages "$MESSAGES" --seed 1 --mbox "$work/m.mbox" "$work/m.mbx"
+"$bin/testing/make-mailbox" --messages 10000 --seed 2 --same-subject "$work/same.mbx"
+"$bin/testing/make-mailbox" --messages 10000 --seed 2 --distinct "$work/distinct.mbx"
 mkdir "$work/mailboxes"
 (cd "$work/mailboxes" && seq -f "Folder %05g.mbx" 20000 | xargs -d '\n' touch)
 echo "mailbox: $MESSAGES messages, $(du -m "$work/m.mbx" | cut -f1) MB"

@@ -13,7 +13,7 @@ prefix=$PWD/build/windows/wineprefix
 work=$(mktemp -d "${TMPDIR:-/tmp}/carrowin-compare.XXXX")
 trap 'rm -rf "$work"; WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true' EXIT
 
-build/dev/bench/make-mailbox --messages "$MESSAGES" --seed 1 "$work/m.mbx"
+build/dev/testing/make-mailbox --messages "$MESSAGES" --seed 1 "$work/m.mbx"
 build/dev/cli/carrowin-cli -q -o "$work/linux" "$work/m.mbx" >/dev/null
 # Wine compares names ignoring case by reading the folder for every new file, so this
 # takes about a minute for 20,000 files where Linux takes half a second.
@@ -34,7 +34,7 @@ charsets="utf-8 utf8 us-ascii ascii iso-8859-1 latin1 iso_8859-1 iso-8859-2 lati
 for c in $charsets; do
   printf '=?%s?B?%s?= (%s)\n' "$c" "$(printf 'Subject in %s' "$c" | base64 -w0)" "$c"
 done >"$work/subjects"
-build/dev/bench/make-mailbox --subjects-from "$work/subjects" "$work/encoded.mbx"
+build/dev/testing/make-mailbox --subjects-from "$work/subjects" "$work/encoded.mbx"
 build/dev/cli/carrowin-cli -q --decode-subjects -o "$work/linux-encoded" "$work/encoded.mbx" >/dev/null
 cmake/wine-run.sh "$prefix" build/windows/cli/carrowin-cli.exe -q --decode-subjects -o "$work/windows-encoded" \
   "$work/encoded.mbx" >/dev/null

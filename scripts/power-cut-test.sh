@@ -26,9 +26,9 @@ work=$(mktemp -d /var/tmp/carrowin-power-cut.XXXX)
 trap 'rm -rf "$work"' EXIT
 
 # The mailboxes, and where each message lies in them (the dry run's plan).
-"$bin/bench/make-mailbox" --messages 20000 --seed 7 "$work/small.mbx"
-"$bin/bench/make-mailbox" --messages 300 --seed 8 "$work/head.mbx"
-"$bin/bench/make-mailbox" --messages 1 --body-size $((300 << 20)) --first-number 301 "$work/large.mbx"
+"$bin/testing/make-mailbox" --messages 20000 --seed 7 "$work/small.mbx"
+"$bin/testing/make-mailbox" --messages 300 --seed 8 "$work/head.mbx"
+"$bin/testing/make-mailbox" --messages 1 --body-size $((300 << 20)) --first-number 301 "$work/large.mbx"
 # One mailbox of 300 small messages, one of 300 MB and 300 small again: the large one
 # is the second file's record, appended after the first file's records.
 { cat "$work/head.mbx"; tail -c +85 "$work/large.mbx"; tail -c +85 "$work/head.mbx"; } >"$work/mixed.mbx"

@@ -17,6 +17,6 @@ if [ -x "$window" ]; then
 fi
 sample=build/sample
 rm -rf "$sample" && mkdir -p "$sample"
-"$bin/bench/make-mailbox" --messages 25 --seed 7 "$sample/Sample.mbx"
+"$bin/testing/make-mailbox" --messages 25 --seed 7 "$sample/Sample.mbx"
 "$bin/cli/carrowin-cli" -o "$sample/messages" "$sample/Sample.mbx"
 ls "$sample/messages" | head -25

@@ -21,8 +21,8 @@ for program in $(find "$build" -name '*_test' -type f -perm -u+x | sort); do
   rm -f "$log"
 done
 # The IMAP readback: as an ordinary user, Dovecot runs and serves the mail as that user.
-readback=(/usr/bin/python3 "$PWD/cli/tests/mail_readback_test.py" "$build/cli/carrowin-cli" "$build/bench/make-mailbox")
-if [ -x "$build/bench/make-mailbox" ]; then
+readback=(/usr/bin/python3 "$PWD/cli/tests/mail_readback_test.py" "$build/cli/carrowin-cli" "$build/testing/make-mailbox")
+if [ -x "$build/testing/make-mailbox" ]; then
   log=$(mktemp)
   if (cd /tmp && runuser -u "$user" -- "${readback[@]}") >"$log" 2>&1; then
     echo "passed as $user: mail_readback_test.py"

@@ -95,7 +95,7 @@ check "the Apps & features entry" bash -c "
 check "not on the PATH unless asked for" bash -c "! regquery 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment' /v Path | grep -qi carrowin"
 
 # The installed carrowin-cli: its version, and the same files as on Linux.
-"$linux/bench/make-mailbox" --messages 300 --seed 5 "$work/m.mbx" >/dev/null
+"$linux/testing/make-mailbox" --messages 300 --seed 5 "$work/m.mbx" >/dev/null
 "$linux/cli/carrowin-cli" -q -o "$work/linux" "$work/m.mbx" >/dev/null
 check "carrowin-cli --version" bash -c "run '$dir/carrowin-cli.exe' --version 2>/dev/null | tr -d '\\r' | grep -qx 'carrowin-cli $version'"
 check "README.txt lists every option --help lists" bash -c "
