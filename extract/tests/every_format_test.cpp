@@ -26,6 +26,19 @@ std::vector<std::string> sorted(std::vector<std::string> v)
     return v;
 }
 
+// A file's bytes as a failure shows them: its size, a hash of them and how they begin
+// (a message of megabytes would make the difference too large to show).
+std::string digestOf(std::string_view bytes)
+{
+    std::uint64_t hash = 1469598103934665603u; // FNV-1a
+    for (const char c : bytes)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    std::string start;
+    for (const char c : bytes.substr(0, 24))
+        start += c >= ' ' && c < 0x7f ? std::string(1, c) : "\\x" + std::to_string(static_cast<unsigned char>(c));
+    return std::to_string(bytes.size()) + " bytes #" + std::to_string(hash % 1000000007) + " \"" + start + "\"";
+}
+
 // The bytes of every entry of a folder (a folder's name for a folder), sorted; none for
 // a folder that is not there.
 std::vector<std::string> entriesIn(const fs::path& folder, std::string_view ending = "")
@@ -34,7 +47,7 @@ std::vector<std::string> entriesIn(const fs::path& folder, std::string_view endi
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(folder, ec))
         if (t::utf8(e.path().filename()).ends_with(ending))
-            found.push_back(e.is_directory() ? "folder " + t::utf8(e.path().filename()) : t::readFile(e.path()));
+            found.push_back(e.is_directory() ? "folder " + t::utf8(e.path().filename()) : digestOf(t::readFile(e.path())));
     return sorted(found);
 }
 
@@ -42,7 +55,7 @@ std::vector<std::string> paddedEach(const std::vector<std::string>& messages)
 {
     std::vector<std::string> out;
     for (const std::string& m : messages)
-        out.push_back(t::padded(m));
+        out.push_back(digestOf(t::padded(m)));
     return sorted(out);
 }
 
@@ -56,7 +69,7 @@ std::vector<std::string> asOneMbox(const std::vector<std::string>& messages)
     std::string mbox;
     for (const std::string& m : messages)
         mbox += std::string(kFromLine) + t::quotedByRule(t::padded(m)) + "\n";
-    return {mbox};
+    return {digestOf(mbox)};
 }
 
 // A Maildir: its messages are the files of cur/; anything in tmp/ or new/ is stray.
@@ -75,7 +88,7 @@ struct Format {
     bool canBeAddedTo;
     bool keepsWholeMessagesAtAFailure; // else a failure leaves nothing
     RunSummary (*run)(const MailboxSource&, const fs::path& out, t::FakeHost&, const RunOptions&);
-    // What the output holds: the bytes of each file that holds messages, sorted.
+    // What the output holds: each file that holds messages, by its bytes (digestOf), sorted.
     std::vector<std::string> (*contents)(const fs::path& out);
     // What it should hold for these messages.
     std::vector<std::string> (*expected)(const std::vector<std::string>& messages);
