@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # mbox and Maildir output against the default (a file a message) on 20,000 small
 # messages, and against `cat mailbox > copy` on 1 GB of messages of about 1 MB, in one run
-# (medians of REPS, alternating); then the peak memory of each format.
+# (medians of REPS, alternating); then the peak memory of each format. BEFORE_CLI names
+# another carrowin-cli to time beside it, format by format, in the same run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/common.sh
@@ -9,20 +10,34 @@ bench_start formats
 
 fresh() { rm -rf "$work/out" "$work/copy"; mkdir "$work/out"; sync; }
 cli() { "$bin/cli/carrowin-cli" -q -o "$work/out" "$@"; }
+before() { "$BEFORE_CLI" -q -o "$work/out" "$@"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-# time_formats MAILBOX: medians of eml, mbox and maildir (and cat) into $t_eml...
+# time_formats MAILBOX: medians of eml, mbox and maildir (and cat, and BEFORE_CLI's) into
+# $t_eml, $t_before_eml...
 time_formats() {
-  local eml="" mbox="" maildir="" copy="" r
+  local -A runs=()
+  local r f
   for ((r = 0; r < REPS; r++)); do
-    fresh; copy+="$(seconds sh -c "cat '$1' > '$work/copy'")"$'\n'
-    fresh; eml+="$(seconds cli "$1")"$'\n'
-    fresh; mbox+="$(seconds cli --format mbox "$1")"$'\n'
-    fresh; maildir+="$(seconds cli --format maildir "$1")"$'\n'
+    fresh; runs[cat]+="$(seconds sh -c "cat '$1' > '$work/copy'")"$'\n'
+    for f in eml mbox maildir; do
+      fresh; runs[$f]+="$(seconds cli --format $f "$1")"$'\n'
+      if [ -n "${BEFORE_CLI:-}" ]; then
+        fresh; runs[before_$f]+="$(seconds before --format $f "$1")"$'\n'
+      fi
+    done
   done
-  t_cat=$(printf '%s' "$copy" | sed '/^$/d' | median)
-  t_eml=$(printf '%s' "$eml" | sed '/^$/d' | median)
-  t_mbox=$(printf '%s' "$mbox" | sed '/^$/d' | median)
-  t_maildir=$(printf '%s' "$maildir" | sed '/^$/d' | median)
+  for f in "${!runs[@]}"; do
+    printf -v "t_$f" '%s' "$(printf '%s' "${runs[$f]}" | sed '/^$/d' | median)"
+  done
+}
+# The same formats' times of BEFORE_CLI, and how the times compare.
+print_before() {
+  [ -n "${BEFORE_CLI:-}" ] || return 0
+  local f t b
+  for f in eml mbox maildir; do
+    t=t_$f; b=t_before_$f
+    printf '  before %-8s %.3f s   this one takes %s x its time\n' "$f" "${!b}" "$(ratio "${!t}" "${!b}")"
+  done
 }
 
 "$bin/testing/make-mailbox" --messages "${MESSAGES:-20000}" --seed 1 "$work/small.mbx"
@@ -31,6 +46,7 @@ echo "$(du -m "$work/small.mbx" | cut -f1) MB, ${MESSAGES:-20000} messages:"
 printf '  eml      %.3f s\n' "$t_eml"
 printf '  mbox     %.3f s   %s x eml\n' "$t_mbox" "$(ratio "$t_mbox" "$t_eml")"
 printf '  maildir  %.3f s   %s x eml\n' "$t_maildir" "$(ratio "$t_maildir" "$t_eml")"
+print_before
 rm -f "$work/small.mbx"
 
 "$bin/testing/make-mailbox" --messages 1000 --body-size 1000000 --seed 3 "$work/big.mbx"
@@ -41,12 +57,21 @@ for f in eml mbox maildir; do
   t=t_$f
   printf '  %-8s %.3f s   %s x cat\n' "$f" "${!t}" "$(ratio "${!t}" "$t_cat")"
 done
+print_before
 
-rss() { fresh; "$bin/bench/peak-rss" "$bin/cli/carrowin-cli" -q -o "$work/out" "$@" | awk '{printf "%6.1f", $1 / 1024}'; }
+rss_of() { local program=$1; shift; fresh; "$bin/bench/peak-rss" "$program" -q -o "$work/out" "$@" | awk '{printf "%6.1f", $1 / 1024}'; }
+# peaks LABEL MAILBOX: the line of each format's peak, and BEFORE_CLI's beneath.
+peaks() {
+  local f line=""
+  for f in eml mbox maildir; do line+="  $(rss_of "$bin/cli/carrowin-cli" --format $f "$2")"; done
+  printf '  %-25s%s\n' "$1" "$line"
+  [ -n "${BEFORE_CLI:-}" ] || return 0
+  line=""
+  for f in eml mbox maildir; do line+="  $(rss_of "$BEFORE_CLI" --format $f "$2")"; done
+  printf '  %-25s%s\n' "  before" "$line"
+}
 echo "peak resident memory (MiB):      eml    mbox maildir"
-printf '  1 GB of 1 MB messages      %s  %s  %s\n' "$(rss "$work/big.mbx")" "$(rss --format mbox "$work/big.mbx")" \
-  "$(rss --format maildir "$work/big.mbx")"
+peaks "1 GB of 1 MB messages" "$work/big.mbx"
 rm -f "$work/big.mbx"
 "$bin/testing/make-mailbox" --messages 1 --body-size $((2 << 30)) "$work/one.mbx"
-printf '  one message of 2 GiB       %s  %s  %s\n' "$(rss "$work/one.mbx")" "$(rss --format mbox "$work/one.mbx")" \
-  "$(rss --format maildir "$work/one.mbx")"
+peaks "one message of 2 GiB" "$work/one.mbx"

@@ -3,7 +3,8 @@
 # git mailsplit on the same messages, in one run; the same with --dates --decode-subjects,
 # and a second run with --skip-existing into the first one's folder; then 10,000 same-subject messages
 # against 10,000 distinct subjects, and the window's run (offscreen, and under X when a
-# display can be had). Prints medians of REPS runs and the ratios.
+# display can be had). Prints medians of REPS runs and the ratios. BEFORE_CLI names another
+# carrowin-cli to time beside it, plain and with --skip-existing again, in the same run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 REPS=${REPS:-5}
@@ -59,6 +60,10 @@ for ((r = 0; r < REPS; r++)); do
   times[cli]+="$(time_one "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/m.mbx")"$'\n'
   times[rerun]+="$(time_again "$bin/cli/carrowin-cli" -q --skip-existing -o "$work/out" "$work/m.mbx")"$'\n'
   times[options]+="$(time_one "$bin/cli/carrowin-cli" -q --dates --decode-subjects -o "$work/out" "$work/m.mbx")"$'\n'
+  if [ -n "${BEFORE_CLI:-}" ]; then
+    times[before]+="$(time_one "$BEFORE_CLI" -q -o "$work/out" "$work/m.mbx")"$'\n'
+    times[beforererun]+="$(time_again "$BEFORE_CLI" -q --skip-existing -o "$work/out" "$work/m.mbx")"$'\n'
+  fi
   times[floor]+="$(time_one "$bin/bench/floor-split" "$work/m.mbx" "$work/out")"$'\n'
   times[mailsplit]+="$(time_one git mailsplit -o"$work/out" "$work/m.mbox")"$'\n'
   times[same]+="$(time_one "$bin/cli/carrowin-cli" -q -o "$work/out" "$work/same.mbx")"$'\n'
@@ -81,6 +86,7 @@ done
 [ -n "${times[window]:-}" ] && names+=(window)
 [ -n "${times[xcb]:-}" ] && names+=(xcb)
 [ -n "${times[list]:-}" ] && names+=(list)
+[ -n "${times[before]:-}" ] && names+=(before beforererun)
 declare -A med
 for n in "${names[@]}"; do
   med[$n]=$(printf '%s' "${times[$n]}" | sed '/^$/d' | median)
@@ -94,5 +100,7 @@ echo "--skip-existing again / first run: $(ratio "${med[rerun]}" "${med[cli]}")"
 echo "same subject / distinct:       $(ratio "${med[same]}" "${med[distinct]}")"
 echo "two same-subject runs at once / one: $(ratio "${med[together]}" "${med[same]}")"
 [ -n "${med[window]:-}" ] && echo "window / carrowin-cli:         $(ratio "${med[window]}" "${med[cli]}")"
+[ -n "${med[before]:-}" ] && echo "carrowin-cli / before:         $(ratio "${med[cli]}" "${med[before]}")"
+[ -n "${med[before]:-}" ] && echo "--skip-existing again / before's: $(ratio "${med[rerun]}" "${med[beforererun]}")"
 [ -n "${med[xcb]:-}" ] && echo "window (xcb) / carrowin-cli:   $(ratio "${med[xcb]}" "${med[cli]}")"
 exit 0
