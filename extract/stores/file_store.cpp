@@ -32,7 +32,7 @@ FileStore::FileStore(const RunContext& run, std::unique_ptr<FileNaming> naming)
 
 void FileStore::messageStarts(std::uint64_t number, std::uint64_t marker)
 {
-    m_place = m_naming->placeOfNext([this] { leavePlace(); });
+    m_place = m_naming->placeOfNext(m_leave);
     m_reader.start(m_place.writtenIn);
     m_number = number;
     m_marker = marker;
@@ -131,14 +131,13 @@ void FileStore::place(ReadMessage& m, const std::optional<Candidate>& heldBy)
     if (heldBy)
         return m_run.report.foundThere(done, m_naming->foundIn(m, *heldBy));
     ChosenName chosen = m_naming->nameOf(m);
-    const std::string shown = chosen.fileName;
-    if (!m_run.options.dryRun) {
-        if (m_run.options.dates && !m.modified)
-            m_run.report.undated();
-        const OutputFolder* into = m_place.namedIn == m_place.writtenIn ? nullptr : m_place.namedIn;
-        m_writer.add(*m_place.writtenIn, std::move(m), std::move(chosen), into);
-    }
-    m_run.report.handedOn(done, shown);
+    if (m_run.options.dryRun)
+        return m_run.report.handedOn(done, chosen.fileName);
+    if (m_run.options.dates && !m.modified)
+        m_run.report.undated();
+    const OutputFolder* into = m_place.namedIn == m_place.writtenIn ? nullptr : m_place.namedIn;
+    m_writer.add(*m_place.writtenIn, std::move(m), std::move(chosen), into);
+    m_run.report.handedOn(done, {}); // the name is shown in a dry run only
 }
 
 void FileStore::reportNamed()

@@ -77,6 +77,7 @@ private:
     void reportNamed();
 
     const RunContext m_run;
+    const std::function<void()> m_leave = [this] { leavePlace(); };
     // First: the folders it holds outlive the workers, which write into them.
     const std::unique_ptr<FileNaming> m_naming;
     FilePlace m_place;
