@@ -51,14 +51,15 @@ std::string checkStreaming(std::string_view image, std::size_t piece)
 {
     struct Record {
         std::uint64_t marker = 0;
+        std::string header;
         std::string body;
         NamingExcerpt excerpt;
     };
     struct Sink : RecordSink {
         std::vector<Record> records;
-        bool recordStarts(std::uint64_t marker) override
+        bool recordStarts(std::uint64_t marker, std::string_view header) override
         {
-            records.push_back({marker, {}, {}});
+            records.push_back({marker, std::string(header), {}, {}});
             return true;
         }
         void bodyBytes(std::string_view bytes) override
@@ -82,6 +83,8 @@ std::string checkStreaming(std::string_view image, std::size_t piece)
         const std::string_view body = bodyOf(image, *r);
         if (s.marker != r->marker || s.body != body)
             return "reading in pieces cut a record differently";
+        if (s.header != image.substr(r->marker, std::min<std::uint64_t>(kRecordHeaderSize, image.size() - r->marker)))
+            return "reading in pieces gave another record header";
         if (s.excerpt.extension() != extensionFor(body))
             return "reading in pieces gave another extension";
         for (bool removeRe : {true, false})

@@ -18,4 +18,14 @@ std::optional<std::size_t> findRecordMarker(std::string_view bytes, std::size_t 
     return std::nullopt;
 }
 
+std::optional<std::uint64_t> recordTextSize(std::string_view header)
+{
+    if (header.size() < kRecordHeaderSize)
+        return std::nullopt;
+    std::uint64_t size = 0;
+    for (std::size_t i = kRecordHeaderSize; i > kRecordHeaderSize - 4; --i)
+        size = size << 8 | static_cast<unsigned char>(header[i - 1]);
+    return size;
+}
+
 } // namespace carrowin::extract

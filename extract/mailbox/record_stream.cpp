@@ -16,7 +16,8 @@ constexpr std::size_t kCarry = kRecordMarker.size() - 1; // a marker's start may
 
 void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize, RecordSink& sink)
 {
-    std::vector<char> buffer(pieceSize + kCarry);
+    // Room for a piece and for what waits of the one before: a header's first 15 bytes.
+    std::vector<char> buffer(pieceSize + kRecordHeaderSize - 1);
     std::uint64_t base = 0;       // where buffer[0] lies in the mailbox
     std::size_t held = 0;         // bytes in the buffer
     std::uint64_t searchFrom = 0; // markers start here or later
@@ -28,8 +29,9 @@ void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize
         held += n;
         const bool atEnd = n == 0 || base + held == size;
         const std::string_view bytes(buffer.data(), held);
-        // Bytes that could begin a marker ending in the next piece are not settled yet.
-        const std::uint64_t settled = atEnd ? base + held : base + held - std::min(held, kCarry);
+        // Bytes that could begin a marker ending in the next piece are not settled yet,
+        // nor is a marker whose header goes on in the next piece.
+        std::uint64_t settled = atEnd ? base + held : base + held - std::min(held, kCarry);
         for (;;) {
             const auto m = findRecordMarker(bytes, static_cast<std::size_t>(std::max(searchFrom, base) - base));
             const std::uint64_t until = m ? base + *m : settled;
@@ -41,11 +43,16 @@ void streamRecords(const ReadAt& read, std::uint64_t size, std::size_t pieceSize
                 break;
             if (inRecord)
                 sink.recordEnds(base + *m);
-            if (!sink.recordStarts(base + *m))
+            inRecord = false;
+            if (!atEnd && *m + kRecordHeaderSize > held) {
+                settled = searchFrom = base + *m; // its header: when the next piece has come
+                break;
+            }
+            if (!sink.recordStarts(base + *m, bytes.substr(*m, kRecordHeaderSize)))
                 return;
             inRecord = true;
             // The header is skipped, and no marker inside it opens a record.
-            emitted = searchFrom = std::min(base + *m + kRecordHeaderSize, atEnd ? base + held : size);
+            emitted = searchFrom = base + std::min<std::uint64_t>(*m + kRecordHeaderSize, held);
         }
         searchFrom = std::max(searchFrom, settled);
         if (atEnd)

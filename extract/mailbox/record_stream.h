@@ -1,8 +1,9 @@
 #pragma once
 // Cutting a mailbox into records as it is read, piece by piece, with the same outcome as
 // the whole-image scan (record_scan.h): a record opens with its marker, the 16 bytes of
-// its header are skipped, its body runs to the next marker or the end. A marker may
-// straddle two pieces; only a few bytes are kept from one piece to the next.
+// its header are skipped, its body runs to the next marker or the end. A marker or a
+// record's header may straddle two pieces; only those few bytes are kept from one piece
+// to the next.
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -13,8 +14,10 @@ namespace carrowin::extract {
 class RecordSink {
 public:
     virtual ~RecordSink() = default;
-    // A record's marker is at `marker`. Returning false ends the stream before the record.
-    virtual bool recordStarts(std::uint64_t marker) = 0;
+    // A record's marker is at `marker`; `header` is the record's header, its first 16 bytes
+    // with the marker (fewer only where the mailbox ends within them). Returning false
+    // ends the stream before the record.
+    virtual bool recordStarts(std::uint64_t marker, std::string_view header) = 0;
     // The next bytes of the body (never empty).
     virtual void bodyBytes(std::string_view bytes) = 0;
     // The body ended just before `end`: the next marker, or the end of the mailbox.

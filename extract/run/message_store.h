@@ -13,18 +13,26 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace carrowin::extract {
 
+// A message's record, as it starts.
+struct MessageStart {
+    std::uint64_t number = 0; // in the mailbox, from 1
+    std::uint64_t marker = 0; // where its record starts
+    std::optional<std::uint64_t> textSize; // of its text, as the record's header gives it
+};
+
 class MessageStore {
 public:
     virtual ~MessageStore() = default;
 
-    // The record of message `number` (from 1) starts at `marker` in the mailbox. A store
-    // that cannot go on (its settings are refused) throws ExtractError.
-    virtual void messageStarts(std::uint64_t number, std::uint64_t marker) = 0;
+    // A message's record starts. A store that cannot go on (its settings are refused)
+    // throws ExtractError.
+    virtual void messageStarts(const MessageStart& start) = 0;
     // The next bytes of its body, never empty. A failure to write throws ExtractError.
     virtual void messageBytes(std::string_view bytes) = 0;
     // Its body ended just before `end`: the store hands it on, or finds it there already.

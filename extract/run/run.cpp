@@ -4,6 +4,7 @@
 #include "run.h"
 
 #include "errors.h"
+#include "mailbox_format.h"
 
 namespace carrowin::extract {
 namespace {
@@ -12,12 +13,12 @@ class Run : public RecordSink {
 public:
     Run(RunReport& report, MessageStore& store) : m_report(report), m_store(store) {}
 
-    bool recordStarts(std::uint64_t marker) override
+    bool recordStarts(std::uint64_t marker, std::string_view header) override
     {
         m_store.takeNamed(); // and a failure to write ends the run here
         if (!m_report.recordStarts(marker))
             return false;
-        m_store.messageStarts(m_report.number(), marker);
+        m_store.messageStarts({m_report.number(), marker, recordTextSize(header)});
         return true;
     }
 

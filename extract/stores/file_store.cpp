@@ -30,12 +30,12 @@ FileStore::FileStore(const RunContext& run, std::unique_ptr<FileNaming> naming)
 {
 }
 
-void FileStore::messageStarts(std::uint64_t number, std::uint64_t marker)
+void FileStore::messageStarts(const MessageStart& start)
 {
     m_place = m_naming->placeOfNext(m_leave);
     m_reader.start(m_place.writtenIn);
-    m_number = number;
-    m_marker = marker;
+    m_number = start.number;
+    m_marker = start.marker;
 }
 
 void FileStore::messageBytes(std::string_view bytes)

@@ -60,7 +60,7 @@ class FileStore final : public MessageStore {
 public:
     FileStore(const RunContext& run, std::unique_ptr<FileNaming> naming);
 
-    void messageStarts(std::uint64_t number, std::uint64_t marker) override;
+    void messageStarts(const MessageStart& start) override;
     void messageBytes(std::string_view bytes) override;
     void messageEnds(std::uint64_t end) override;
     void takeNamed() override;

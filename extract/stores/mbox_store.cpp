@@ -164,9 +164,9 @@ public:
     {
     }
 
-    void messageStarts(std::uint64_t number, std::uint64_t marker) override
+    void messageStarts(const MessageStart& start) override
     {
-        m_message = {number, marker, 0, 0};
+        m_message = {start.number, start.marker, 0, 0};
         m_held.clear();
         m_streaming = false;
         if (!m_run.options.dryRun)

@@ -65,10 +65,11 @@ std::vector<Named> wholeImage(std::string_view image)
 
 class Collect : public RecordSink {
 public:
-    bool recordStarts(std::uint64_t) override
+    bool recordStarts(std::uint64_t marker, std::string_view header) override
     {
         m_excerpt = NamingExcerpt{};
         m_body.clear();
+        starts.emplace_back(marker, std::string(header));
         return true;
     }
     void bodyBytes(std::string_view bytes) override
@@ -84,6 +85,7 @@ public:
         ends.push_back(end);
     }
     std::vector<Named> all;
+    std::vector<std::pair<std::uint64_t, std::string>> starts; // each record's marker and header
     std::vector<std::uint64_t> ends;
 
 private:
@@ -111,14 +113,25 @@ Collect streamed(std::string_view image, std::size_t piece, bool pipe = false)
 
 const std::string kMarker(carrowin::extract::kRecordMarker);
 
+// Every record's marker and header, as the whole image holds them.
+std::vector<std::pair<std::uint64_t, std::string>> headersOf(std::string_view image)
+{
+    std::vector<std::pair<std::uint64_t, std::string>> out;
+    for (auto r = nextRecord(image, 0); r; r = nextRecord(image, r->bodyEnd))
+        out.emplace_back(r->marker, std::string(image.substr(r->marker, 16)));
+    return out;
+}
+
 void expectSameForEveryPieceSize(const std::string& image)
 {
     const auto reference = wholeImage(image);
     for (std::size_t piece : {1, 3, 4, 5, 17, 4096, 1 << 20}) {
         const Collect file = streamed(image, piece);
         EXPECT_EQ(file.all, reference) << "pieces of " << piece;
+        EXPECT_EQ(file.starts, headersOf(image)) << "pieces of " << piece;
         const Collect pipe = streamed(image, piece, true);
         EXPECT_EQ(pipe.all, reference) << "a pipe, pieces of " << piece;
+        EXPECT_EQ(pipe.starts, headersOf(image)) << "a pipe, pieces of " << piece;
         EXPECT_EQ(pipe.ends, file.ends) << "a pipe, pieces of " << piece;
         if (!file.ends.empty()) {
             EXPECT_EQ(file.ends.back(), image.size());
@@ -172,6 +185,8 @@ TEST(RecordStream, RandomMailboxesCutAndNameAsTheWholeImageDoes)
         }
         SCOPED_TRACE(round);
         const auto reference = wholeImage(image);
-        EXPECT_EQ(streamed(image, 1 + random() % 64).all, reference);
+        const Collect sink = streamed(image, 1 + random() % 64);
+        EXPECT_EQ(sink.all, reference);
+        EXPECT_EQ(sink.starts, headersOf(image));
     }
 }
