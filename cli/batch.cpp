@@ -2,12 +2,13 @@
 
 #include "archive.h"
 #include "ascii.h"
-#include "mail_formats.h"
+#include "maildir_format.h"
 #include "mailbox_list.h"
 #include "path_rules.h"
 #include "paths.h"
 
 #include <filesystem>
+#include <utility>
 
 namespace carrowin::cli {
 
@@ -18,6 +19,11 @@ bool neverTaken(const std::string&)
     return false;
 }
 
+bool isInbox(std::string_view name)
+{
+    return text::equalsIgnoringAsciiCase(name, "Inbox");
+}
+
 } // namespace
 
 void Batch::addMailbox(const std::string& mailbox)
@@ -25,6 +31,8 @@ void Batch::addMailbox(const std::string& mailbox)
     const std::string name = mailbox == "-" ? "Mailbox"
                                             : mailboxFolderName(text::utf8FromPath(text::pathFromUtf8(mailbox).filename()), neverTaken);
     m_jobs.push_back({mailbox, {m_options.output, name}, ""});
+    // The top of a tree is this mailbox's: a FOLDER's Inbox goes beside it, not into it.
+    m_treeTopGiven = m_treeTopGiven || formatInfo(m_options.format).layout == Layout::Tree;
 }
 
 bool Batch::addFolder(const std::string& folder, std::error_code& ec)
@@ -49,16 +57,29 @@ Job Batch::folderJob(const std::string& folder, const std::string& fileName)
     }
     case Layout::FileEach:
         break;
-    case Layout::Tree: // the Inbox at the top
-        if (!text::equalsIgnoringAsciiCase(base, "Inbox")) {
-            const std::string sub = extract::maildirFolderName(base);
-            job.to.folder = text::joinPath(m_options.output, sub);
-            job.shownAs = sub + "/";
-            job.to.subfolder = true;
-        }
+    case Layout::Tree: { // the Inbox at the top
+        if (isInbox(base) && !std::exchange(m_treeTopGiven, true))
+            break;
+        const std::string sub = treeFolderName(base);
+        job.to.folder = text::joinPath(m_options.output, sub);
+        job.shownAs = sub + "/";
+        job.to.subfolder = true;
         break;
     }
+    }
     return job;
+}
+
+// A folder of the tree that no other mailbox of the batch has: numbered "(1)", "(2)"...
+// where two mailboxes' names give one, and never the Inbox's. The numbers depend only on
+// the batch's mailboxes, so that a second run finds each mailbox's folder again.
+std::string Batch::treeFolderName(const std::string& base)
+{
+    for (std::uint64_t n = isInbox(base) ? 1 : 0;; ++n) {
+        const std::string sub = extract::maildirFolderName(base, n == 0 ? "" : "(" + std::to_string(n) + ")");
+        if (m_treeGiven.insert(sub).second)
+            return sub;
+    }
 }
 
 std::string Batch::ownFolderName(const std::string& fileName)

@@ -25,11 +25,12 @@ constexpr const char* kSources =
 
 constexpr const char* kDetails =
     "Options in detail:\n"
-    "  --dates            a message without a date that can be read keeps the time\n"
-    "                     of writing, and the summary counts it; a zone named in a\n"
-    "                     way it does not know is read as UTC; in a Maildir the\n"
-    "                     time is the arrival a server shows (an mbox's \"From \"\n"
-    "                     lines always carry the Date: header's date)\n"
+    "  --dates            a message without a date that can be read, or with one the\n"
+    "                     file system cannot hold, keeps the time of writing, and\n"
+    "                     the summary counts it; a zone named in a way it does not\n"
+    "                     know is read as UTC; in a Maildir the time is the\n"
+    "                     arrival a server shows (an mbox's \"From \" lines always\n"
+    "                     carry the Date: header's date)\n"
     "  --decode-subjects  the Subject: field of the header block, its encoded words\n"
     "                     (=?charset?B?...?=, =?charset?Q?...?=) decoded, 8-bit text\n"
     "                     read as UTF-8, or else as Windows-1252\n"

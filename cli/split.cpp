@@ -36,7 +36,13 @@ public:
             m_progress->update(p);
     }
     void writing(const extract::Progress& p) override { messageDone(p); }
-    void filesNamed(const extract::Progress& p, const std::string&) override { messageDone(p); }
+    void filesNamed(const extract::Progress& p, const std::string&) override
+    {
+        m_named = p.filesNamed;
+        messageDone(p);
+    }
+    // The messages on the disk under their names, as the run last told.
+    std::uint64_t named() const { return m_named; }
     void planned(const extract::PlannedFile& f) override
     {
         if (m_progress)
@@ -50,6 +56,7 @@ private:
     const Job& m_job;
     SummaryOut& m_out;
     ProgressLine* m_progress;
+    std::uint64_t m_named = 0;
 };
 
 // Standard input, binary, read in pieces as it comes. A terminal there would have the
@@ -102,6 +109,12 @@ int splitMailbox(const Options& o, const Job& job, Tally& total, SummaryOut& out
         return s.ending == extract::RunEnding::Cancelled ? interruptionStatus() : 0;
     } catch (...) { // every failure ends this mailbox in words, never the program
         progress.clear();
+        // What is there stays: the count of it comes first, the progress line may lag.
+        if (host.named() > 0) {
+            const Tally tally{host.named(), 0, 0};
+            total.add(tally);
+            out.line(label + ": " + summaryText(tally, job.to.folder, false) + " before the error");
+        }
         std::cerr << "carrowin-cli: " << extract::describeFailure(std::current_exception()) << std::endl;
         return 1;
     }

@@ -17,8 +17,9 @@ else
             help2man man-db desktop-file-utils appstream
             # the window on a virtual desktop, read by AT-SPI as a screen reader reads it
             xvfb openbox x11-utils dbus-daemon libglib2.0-bin at-spi2-core python3-pyatspi
-            # mbox and Maildir output read back by an IMAP server the tests start themselves
-            dovecot-imapd)
+            # mbox and Maildir output read back by an IMAP server the tests start themselves,
+            # and by formail (procmail's), which splits an mbox as mail filters do
+            dovecot-imapd procmail)
 fi
 if [ "$preset" = package ]; then
   packages+=(dpkg-dev lintian) # the .deb's dependencies are found by dpkg-shlibdeps

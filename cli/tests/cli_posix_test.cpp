@@ -13,6 +13,8 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -183,6 +185,36 @@ TEST_F(Stops, AFileSizeLimitIsAWriteErrorNotADeath)
     EXPECT_NE(err.find("Large.eml"), std::string::npos) << err;
     EXPECT_NE(err.find(std::make_error_code(std::errc::file_too_large).message()), std::string::npos) << err;
     EXPECT_EQ(expectOnlyWholeMessages(), 20u);
+    // The count of what is there, whatever the progress line showed last.
+    EXPECT_EQ(r.out, "m.mbx: 20 messages written to out before the error\n");
+}
+
+TEST_F(Stops, ASignalStopsARunThatWaitsOnAQuietPipe)
+{
+    // Two messages and the start of a third come, then nothing: the run waits for more.
+    for (const char* subject : {"one", "two", "three"})
+        add(subject, "text");
+    const std::string image = t::mailbox(m_texts);
+    const fs::path fifo = dir / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto cli = startCli({"-q", "-o", "out", "-"}, dir.path(), {.input = fifo});
+    const int writer = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    const std::size_t sent = image.size() - 10;
+    ASSERT_EQ(::write(writer, image.data(), sent), static_cast<ssize_t>(sent));
+    const auto waitFor = [&](const auto& done) {
+        for (int i = 0; i < 3000 && !done(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    waitFor([&] { return expectOnlyWholeMessages() == 2; });
+    ::kill(static_cast<pid_t>(cli->id()), SIGTERM);
+    waitFor([&] { return !cli->running(); });
+    const bool stopped = !cli->running();
+    ::close(writer); // should it still wait, the end of its input
+    const t::Outcome r = cli->wait();
+    EXPECT_TRUE(stopped) << "still waiting for the pipe 3 s after the signal";
+    EXPECT_EQ(r.status, 128 + SIGTERM) << r.err;
+    EXPECT_EQ(expectOnlyWholeMessages(), 2u) << "the message cut short is not written";
 }
 
 TEST_F(Stops, KilledAtAnyMomentLeavesOnlyWholeMessages)
@@ -303,6 +335,44 @@ bool holdsPattern(const fs::path& path, const std::string& head, std::uint64_t z
 }
 
 } // namespace
+
+TEST(CliFormats, AMaildirTreeNeverMergesTwoMailboxesAndFindsEachAgain)
+{
+    t::TempDir dir;
+    fs::create_directories(dir / "store");
+    std::string zhe;
+    for (int i = 0; i < 100; ++i)
+        zhe += "\xD0\x96"; // Ж: 100 of them are too long a Maildir++ name in modified UTF-7
+    const std::vector<std::string> names{"Inbox", "INBOX", "Sent", "Sent?", "Sent*", "Sent ", "~Sent",
+                                         "Gel\xF6scht", "Gel\xC3\xB6scht", zhe};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        t::writeFile(dir / "store" / (names[i] + ".mbx"), t::mailbox({t::mail("message " + std::to_string(i))}));
+    t::Outcome r = t::runProcess(kCli, {"-q", "--format", "maildir", "-o", "mail", "store"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Each mailbox in a folder of its own, named in its line: the top, or a subfolder.
+    std::set<std::string> folders;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t to = line.find(" written to ");
+        if (line.empty() || line.find(" mailboxes, ") != std::string::npos)
+            continue;
+        ASSERT_NE(to, std::string::npos) << line;
+        const std::string folder = line.substr(to + 12);
+        EXPECT_TRUE(folders.insert(folder).second) << "two mailboxes in " << folder;
+        EXPECT_EQ(t::entriesOf(dir / folder / "cur").size(), 1u) << folder;
+    }
+    EXPECT_EQ(folders.size(), names.size());
+    for (const char* folder : {"mail/.\\7eSent", "mail/.Sent(1)", "mail/.Gel&APY-scht(1)"})
+        EXPECT_TRUE(folders.contains(folder)) << folder << " in\n" << r.out;
+    EXPECT_TRUE(folders.contains("mail/.INBOX(1)") || folders.contains("mail/.Inbox(1)")) << r.out;
+    for (const std::string& folder : folders)
+        EXPECT_LE(fs::path(folder).filename().string().size(), 255u);
+    // Again, adding only what is new: every mailbox finds its folder, and all is there.
+    r = t::runProcess(kCli, {"-q", "--format", "maildir", "--skip-existing", "-o", "mail", "store"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(std::to_string(names.size()) + " mailboxes, 0 messages written to mail; "
+                         + std::to_string(names.size()) + " already there"), std::string::npos) << r.out;
+}
 
 TEST(CliFormats, AMessageOfTwoGibibytesComesOutWholeInBothFormats)
 {

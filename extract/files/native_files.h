@@ -34,7 +34,11 @@ std::size_t readAt(NativeHandle file, std::uint64_t offset, char* buffer, std::s
 std::size_t read(NativeHandle file, char* buffer, std::size_t n, std::error_code& ec);
 // Some of the `n` bytes, at least one unless it fails.
 std::size_t write(NativeHandle file, const char* data, std::size_t n, std::error_code& ec);
+// Cuts the file to `size` bytes; the next write goes on from there.
+std::error_code truncate(NativeHandle file, std::uint64_t size);
 std::error_code setModified(NativeHandle file, std::int64_t seconds);
+// The time of last change, in whole seconds since 1970 (UTC), as the file system keeps it.
+std::optional<std::int64_t> modifiedTime(NativeHandle file);
 std::error_code close(NativeHandle file);
 
 // What files of a folder are made and named relative to.

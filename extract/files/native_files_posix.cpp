@@ -101,10 +101,25 @@ std::size_t write(NativeHandle file, const char* data, std::size_t n, std::error
     return static_cast<std::size_t>(done);
 }
 
+std::error_code truncate(NativeHandle file, std::uint64_t size)
+{
+    if (retryOnInterrupt([&] { return ::ftruncate(fdOf(file), static_cast<off_t>(size)); }) != 0)
+        return lastError();
+    return ::lseek(fdOf(file), static_cast<off_t>(size), SEEK_SET) < 0 ? lastError() : std::error_code{};
+}
+
 std::error_code setModified(NativeHandle file, std::int64_t seconds)
 {
     const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
     return ::futimens(fdOf(file), times) == 0 ? std::error_code{} : lastError();
+}
+
+std::optional<std::int64_t> modifiedTime(NativeHandle file)
+{
+    struct stat st{};
+    if (::fstat(fdOf(file), &st) != 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec);
 }
 
 std::error_code close(NativeHandle file)

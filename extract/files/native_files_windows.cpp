@@ -134,13 +134,34 @@ std::size_t write(NativeHandle file, const char* data, std::size_t n, std::error
     return written;
 }
 
+std::error_code truncate(NativeHandle file, std::uint64_t size)
+{
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(handleOf(file), at, nullptr, FILE_BEGIN) || !SetEndOfFile(handleOf(file)))
+        return lastError();
+    return {};
+}
+
+// FILETIME counts 100 ns from 1601.
+constexpr std::int64_t kFrom1601 = 11644473600;
+
 std::error_code setModified(NativeHandle file, std::int64_t seconds)
 {
-    // FILETIME counts 100 ns from 1601.
-    constexpr std::int64_t kFrom1601 = 11644473600;
+    if (seconds < -kFrom1601)
+        return std::make_error_code(std::errc::value_too_large);
     const auto ticks = static_cast<std::uint64_t>((seconds + kFrom1601) * 10000000);
     FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     return SetFileTime(handleOf(file), nullptr, nullptr, &written) ? std::error_code{} : lastError();
+}
+
+std::optional<std::int64_t> modifiedTime(NativeHandle file)
+{
+    FILETIME written{};
+    if (!GetFileTime(handleOf(file), nullptr, nullptr, &written))
+        return std::nullopt;
+    const std::uint64_t ticks = std::uint64_t{written.dwHighDateTime} << 32 | written.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000000) - kFrom1601;
 }
 
 std::error_code close(NativeHandle file)

@@ -113,9 +113,21 @@ std::error_code PendingFile::write(std::string_view data) noexcept
     return {};
 }
 
-std::error_code PendingFile::setModified(std::int64_t seconds) noexcept
+std::error_code PendingFile::truncate(std::uint64_t size) noexcept
 {
-    return native::setModified(m_handle, seconds);
+    return native::truncate(m_handle, size);
+}
+
+bool PendingFile::setModified(std::int64_t seconds) noexcept
+{
+    const std::optional<std::int64_t> written = native::modifiedTime(m_handle);
+    if (native::setModified(m_handle, seconds))
+        return false;
+    if (native::modifiedTime(m_handle) == seconds)
+        return true;
+    if (written)
+        (void)native::setModified(m_handle, *written);
+    return false;
 }
 
 std::size_t PendingFile::readAt(std::uint64_t offset, char* buffer, std::size_t n, std::error_code& ec) const noexcept

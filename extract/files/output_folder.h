@@ -46,8 +46,12 @@ public:
     // Writes all of `data`; the system's error otherwise (the caller knows the name the
     // message was to get).
     std::error_code write(std::string_view data) noexcept;
-    // Sets the time it was last modified, in seconds since 1970 (UTC), once it is written.
-    std::error_code setModified(std::int64_t seconds) noexcept;
+    // Takes back what was written after its first `size` bytes.
+    std::error_code truncate(std::uint64_t size) noexcept;
+    // Sets the time it was last modified, in seconds since 1970 (UTC), once it is written:
+    // whether the file system holds that time now. One that cannot (ext4 holds 1901 to
+    // 2446, and brings a date outside to its edge) keeps the time of writing.
+    bool setModified(std::int64_t seconds) noexcept;
     // Reads back up to `n` of the bytes written, at `offset`, once they are all written (on
     // Windows a read moves the file's position); 0 past the end.
     std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t n, std::error_code& ec) const noexcept;

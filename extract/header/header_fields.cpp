@@ -9,10 +9,14 @@ namespace {
 
 bool isWsp(char c) { return c == ' ' || c == '\t'; }
 
-constexpr std::string_view kDate = "date";
-constexpr std::string_view kSubject = "subject";
-
 } // namespace
+
+HeaderBlock::HeaderBlock(std::initializer_list<KeptField> fields)
+{
+    for (const KeptField& f : fields)
+        if (m_count < kMaxKept)
+            m_wanted[m_count++].field = f;
+}
 
 // Whether a line that starts as `before` said, then `c` at `at`, names `field` so far:
 // Prefix while it may, Named once it holds the name, any white space (an obsolete form
@@ -44,15 +48,15 @@ void HeaderBlock::add(std::string_view bytes)
                 m_state = State::CarriageReturnAtStart;
                 used = 1;
             } else if (isWsp(bytes[0])) { // a folded line goes with the field before it
-                m_state = m_field != Field::None ? State::Kept : State::PassedOver;
+                m_state = m_field != kNone ? State::Kept : State::PassedOver;
             } else {
-                m_field = Field::None;
+                m_field = kNone;
                 m_name.clear();
                 m_state = State::Name;
             }
             break;
         case State::CarriageReturnAtStart:
-            m_field = Field::None; // "\r" and anything but "\n" starts no field kept
+            m_field = kNone; // "\r" and anything but "\n" starts no field kept
             m_state = bytes[0] == '\n' ? State::Complete : State::PassedOver;
             break;
         case State::Name:
@@ -83,22 +87,25 @@ std::size_t HeaderBlock::name(std::string_view bytes)
             m_state = State::LineStart; // a line that names no field
             return used;
         }
-        if (m_name.empty()) {
-            m_date = m_dateSeen ? Naming::Mismatch : Naming::Prefix;
-            m_subject = m_subjectSeen ? Naming::Mismatch : Naming::Prefix;
+        bool maybe = false;
+        for (std::size_t i = 0; i < m_count; ++i) {
+            Wanted& w = m_wanted[i];
+            if (m_name.empty())
+                w.naming = w.seen ? Naming::Mismatch : Naming::Prefix;
+            w.naming = naming(w.naming, m_name.size(), c, w.field.name);
+            maybe = maybe || w.naming != Naming::Mismatch;
+            if (w.naming == Naming::Named && m_field == kNone)
+                m_field = i;
         }
-        m_date = naming(m_date, m_name.size(), c, kDate);
-        m_subject = naming(m_subject, m_name.size(), c, kSubject);
         m_name += c;
-        if (m_date == Naming::Named || m_subject == Naming::Named) {
-            m_field = m_date == Naming::Named ? Field::Date : Field::Subject;
-            (m_field == Field::Date ? m_dateSeen : m_subjectSeen) = true;
+        if (m_field != kNone) {
+            m_wanted[m_field].seen = true;
             m_fieldStart = m_text.size();
             m_text += m_name;
             m_state = State::Kept;
             return used;
         }
-        if ((m_date == Naming::Mismatch && m_subject == Naming::Mismatch) || m_name.size() >= kMaxField) {
+        if (!maybe || m_name.size() >= kMaxField) {
             m_state = State::PassedOver;
             return used;
         }
@@ -113,13 +120,13 @@ std::size_t HeaderBlock::keep(std::string_view bytes)
     const std::size_t line = eol == std::string_view::npos ? bytes.size() : eol + 1;
     const std::size_t room = m_fieldStart + kMaxField - m_text.size();
     if (line > room) {
-        if (m_field == Field::Date) {
+        if (!m_wanted[m_field].field.startWhenLong) {
             m_text.resize(m_fieldStart);
         } else {
             m_text.append(bytes.substr(0, room));
             m_text += '\n';
         }
-        m_field = Field::None;
+        m_field = kNone;
         m_state = State::PassedOver;
         return 0;
     }
@@ -135,10 +142,10 @@ void HeaderBlock::clear()
     m_text.clear();
     m_name.clear();
     m_state = State::LineStart;
-    m_field = Field::None;
-    m_date = m_subject = Naming::Prefix;
+    m_field = kNone;
     m_fieldStart = 0;
-    m_dateSeen = m_subjectSeen = false;
+    for (Wanted& w : m_wanted)
+        w = {w.field};
 }
 
 std::optional<std::string> headerField(std::string_view block, std::string_view name)

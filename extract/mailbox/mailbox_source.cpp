@@ -17,7 +17,7 @@ OpenedMailbox::OpenedMailbox(const MailboxSource& source) : m_source(source)
         m_file.emplace(MailboxFile::open(source.path));
 }
 
-bool OpenedMailbox::stream(RecordSink& sink, const std::function<void()>& whileWaiting) const
+bool OpenedMailbox::stream(RecordSink& sink, const std::function<bool()>& whileWaiting) const
 {
     std::string start; // the mailbox's first bytes, for its signature; reads may be short
     const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
@@ -26,7 +26,8 @@ bool OpenedMailbox::stream(RecordSink& sink, const std::function<void()>& whileW
             got = m_file->readAt(offset, buffer, n);
         else // a stream is where the record stream reads: reads go on in order
             while (!(got = (*m_source.stream)(buffer, n)))
-                whileWaiting();
+                if (!whileWaiting())
+                    throw ReadingStopped{};
         if (offset == start.size() && start.size() < kFileSignature.size())
             start.append(buffer, std::min(*got, kFileSignature.size() - start.size()));
         return *got;

@@ -20,6 +20,9 @@ using ReadNext = std::function<std::optional<std::size_t>(char* buffer, std::siz
 // mailbox or a message is.
 inline constexpr std::size_t kReadPiece = std::size_t{1} << 20;
 
+// Thrown by OpenedMailbox::stream when asked to stop while a stream keeps it waiting.
+struct ReadingStopped {};
+
 struct MailboxSource {
     std::string path;                 // the mailbox file; for a stream, what names it in words
     const ReadNext* stream = nullptr; // the stream, when it is one
@@ -42,8 +45,10 @@ public:
     const ReadAt& readAgain() const { return m_file ? m_read : kNoRereading; }
 
     // Streams its records through `sink`, calling `whileWaiting` while a stream keeps it
-    // waiting. Returns whether it began as a mailbox file begins (its signature).
-    bool stream(RecordSink& sink, const std::function<void()>& whileWaiting) const;
+    // waiting; when that answers false, the reading stops there, with ReadingStopped (the
+    // record being read, if any, has not ended). Returns whether it began as a mailbox
+    // file begins (its signature).
+    bool stream(RecordSink& sink, const std::function<bool()>& whileWaiting) const;
 
 private:
     static const ReadAt kNoRereading;

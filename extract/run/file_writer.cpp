@@ -96,6 +96,7 @@ void FileWriter::count(Job& job)
     if (!job.named)
         return;
     ++m_named;
+    m_undated += job.undated ? 1 : 0;
     m_lastNamed = std::move(job.name.baseName);
 }
 
@@ -172,10 +173,9 @@ void FileWriter::write(Job& job)
         else if (const std::error_code err = m.file->write(std::exchange(m.keptBytes, {})))
             fail(err);
     }
-    // A file system that keeps no such times leaves the time of writing: the message
-    // itself is whole, which is what counts.
-    if (m.modified)
-        (void)m.file->setModified(*m.modified);
+    // A file system that keeps no such time leaves the time of writing, and the message
+    // counts as undated: the message itself is whole, which is what counts.
+    job.undated = m.modified && !m.file->setModified(*m.modified);
 }
 
 // A large message that was not already there: its bytes, read again.

@@ -47,8 +47,10 @@ public:
     // Whether small messages (their bytes, not a file) are among those not yet named.
     bool holdsSmallMessages() const { return m_smallInFlight > 0; }
 
-    // The files named so far, and the base name the last of them got.
+    // The files named so far, and the base name the last of them got; of them, those whose
+    // date was asked for and could not be set.
     std::uint64_t named() const { return m_named; }
+    std::uint64_t undated() const { return m_undated; }
     const std::string& lastNamed() const { return m_lastNamed; }
 
 private:
@@ -59,7 +61,8 @@ private:
         ChosenName name;            // as chosen; as given once named
         std::exception_ptr failure; // why it has no name
         bool named = false;
-        bool small = false; // came as its bytes
+        bool small = false;   // came as its bytes
+        bool undated = false; // its date could not be set
     };
 
     void writeGroup(std::span<Job> group) noexcept;
@@ -74,6 +77,7 @@ private:
     const NameOn m_nameOn;    // the second stage's
     std::string m_copyBuffer; // the first stage's
     std::uint64_t m_named = 0;
+    std::uint64_t m_undated = 0;
     std::size_t m_smallInFlight = 0;
     std::string m_lastNamed;
     bool m_writingFailed = false; // the first stage's: after a failure nothing more is written

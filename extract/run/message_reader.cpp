@@ -62,4 +62,12 @@ void MessageReader::handOver(ReadMessage& message)
     }
 }
 
+void MessageReader::abandon()
+{
+    m_kept = {};
+    m_file.reset();
+    m_inMailbox = false;
+    m_size = 0;
+}
+
 } // namespace carrowin::extract

@@ -22,7 +22,8 @@ inline constexpr std::size_t kKeptMessage = std::size_t{1} << 20;
 struct ReadMessage {
     std::uint64_t number = 0; // in the mailbox, from 1
     std::uint64_t marker = 0; // where its record starts in the mailbox
-    std::uint64_t size = 0;   // of its body, in bytes
+    std::uint64_t size = 0;   // of its bytes (its body, or the text without its padding)
+    std::uint64_t padding = 0; // zeros of the body after them, left out
     std::uint64_t end = 0;    // where its body ends in the mailbox
     bool bySubject = true;    // the naming mode it was read under
     std::string baseName;     // before numbering
@@ -58,6 +59,8 @@ public:
     std::string_view headerBlock() const { return m_headerBlock.text(); }
     // The message's bytes, for a ReadMessage; the reader is then ready for the next one.
     void handOver(ReadMessage& message);
+    // Drops what it holds of the message: its bytes, or its file without a name.
+    void abandon();
 
 private:
     const bool m_header;

@@ -4,9 +4,10 @@
 // the store; the store writes it, names it and tells the run's report.
 //
 // The order of calls, from the run's one thread: for every record messageStarts, its
-// bytes in pieces (messageBytes), messageEnds; takeNamed before every record and while a
-// large one is read, whileWaiting while a stream keeps the run waiting; at the end
-// finish, or, after a failure anywhere, finishQueued. A store is made for one run.
+// bytes in pieces (messageBytes), messageEnds (or, for the last, messageAbandoned);
+// takeNamed before every record and while a large one is read, whileWaiting while a
+// stream keeps the run waiting; at the end finish, or, after a failure anywhere,
+// finishQueued. A store is made for one run.
 #include "record_stream.h"
 #include "run_report.h"
 
@@ -37,6 +38,9 @@ public:
     virtual void messageBytes(std::string_view bytes) = 0;
     // Its body ended just before `end`: the store hands it on, or finds it there already.
     virtual void messageEnds(std::uint64_t end) = 0;
+    // Or the run stopped before its end came (a stream kept it waiting): nothing of it
+    // stays.
+    virtual void messageAbandoned() = 0;
 
     // Takes back what is named by now, without waiting, and tells the report; a failure
     // to write a message handed on throws here.

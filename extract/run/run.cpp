@@ -6,6 +6,8 @@
 #include "errors.h"
 #include "mailbox_format.h"
 
+#include <utility>
+
 namespace carrowin::extract {
 namespace {
 
@@ -19,6 +21,7 @@ public:
         if (!m_report.recordStarts(marker))
             return false;
         m_store.messageStarts({m_report.number(), marker, recordTextSize(header)});
+        m_inRecord = true;
         return true;
     }
 
@@ -32,11 +35,23 @@ public:
         m_store.messageBytes(bytes);
     }
 
-    void recordEnds(std::uint64_t end) override { m_store.messageEnds(end); }
+    void recordEnds(std::uint64_t end) override
+    {
+        m_inRecord = false;
+        m_store.messageEnds(end);
+    }
+
+    // The reading stopped inside a record: its message is not complete.
+    void stopped()
+    {
+        if (std::exchange(m_inRecord, false))
+            m_store.messageAbandoned();
+    }
 
 private:
     RunReport& m_report;
     MessageStore& m_store;
+    bool m_inRecord = false;
 };
 
 } // namespace
@@ -49,8 +64,19 @@ RunSummary runMailbox(const MailboxSource& source, const MakeStore& makeStore, R
     const std::unique_ptr<MessageStore> store =
         makeStore({report, options, mailbox.readAgain(), mailbox.canReadAgain()});
     Run run(report, *store);
+    // A stream that keeps the run waiting: what is ready is named meanwhile, and the host
+    // may stop the run there.
+    const auto whileWaiting = [&] {
+        store->whileWaiting();
+        return !report.stopWhileWaiting();
+    };
     try {
-        const bool looksLikeMailbox = mailbox.stream(run, [&] { store->whileWaiting(); });
+        bool looksLikeMailbox = true;
+        try {
+            looksLikeMailbox = mailbox.stream(run, whileWaiting);
+        } catch (const ReadingStopped&) {
+            run.stopped();
+        }
         if (report.number() == 0 && !report.cancelled() && !looksLikeMailbox)
             throw ExtractError(ErrorKind::Mailbox, source.path,
                                "\"" + source.path

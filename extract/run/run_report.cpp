@@ -23,6 +23,12 @@ bool RunReport::recordStarts(std::uint64_t marker)
     return true;
 }
 
+bool RunReport::stopWhileWaiting()
+{
+    m_cancelled = m_cancelled || m_host.cancelRequested();
+    return m_cancelled;
+}
+
 bool RunReport::bodyGrows(std::size_t n)
 {
     m_pieceAt = m_marker + m_size;

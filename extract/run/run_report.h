@@ -29,13 +29,17 @@ public:
     // is to hear writing() (after the store has taken back what it named meanwhile).
     bool bodyGrows(std::size_t n);
     void writing();
+    // While a stream keeps the run waiting: true, and the run is cancelled, when the host
+    // asks to stop.
+    bool stopWhileWaiting();
 
     // The store's. A message handed on to be written (in a dry run: planned as `name`).
     void handedOn(const MessageDone& m, std::string_view name);
     // A message whose bytes `file` holds already (skipExisting): not written again.
     void foundThere(const MessageDone& m, std::string_view file);
-    // A message written without a date that could be read (dates).
-    void undated() { ++m_undated; }
+    // Messages written without their date (dates): none could be read, or the file system
+    // could not hold it.
+    void undated(std::uint64_t count = 1) { m_undated += count; }
     // `count` messages are named by now, the last of them `lastBaseName`.
     void named(std::uint64_t count, const std::string& lastBaseName);
 

@@ -69,8 +69,9 @@ void SkipQueue::holdBack()
     m_comparer.waitUntilDone(static_cast<std::size_t>(std::count(m_waiting.begin(), half, std::nullopt)));
 }
 
-// Whether a candidate holds exactly the message's bytes. Sizes were compared first; only
-// a file of the same size is read. A failure to read means the message is written.
+// Whether a candidate holds exactly the message's bytes (and the zeros it is to hold after
+// them). Sizes were compared first; only a file of the same size is read. A failure to
+// read means the message is written.
 void SkipQueue::compare(Comparison& c) noexcept
 {
     try {
@@ -94,8 +95,17 @@ void SkipQueue::compare(Comparison& c) noexcept
             }
             return std::string_view(m_compareBuffer);
         };
+        // Past the message's bytes, zeros: a file that kept its record's padding.
+        const OutputFolder::BytesAt padded = [&](std::uint64_t offset, std::size_t n) {
+            if (offset + n <= m.size)
+                return ours(offset, n);
+            m_paddedBuffer.assign(offset < m.size ? ours(offset, static_cast<std::size_t>(m.size - offset)) : "");
+            m_paddedBuffer.resize(n, '\0');
+            return std::string_view(m_paddedBuffer);
+        };
         for (const Candidate& candidate : c.candidates)
-            if (candidate.folder->holdsBytes(candidate.name, m.size, ours)) {
+            if (candidate.folder->holdsBytes(candidate.name, m.size + candidate.zerosAfter,
+                                             candidate.zerosAfter == 0 ? ours : padded)) {
                 c.heldBy = candidate;
                 return;
             }

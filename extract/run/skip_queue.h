@@ -18,6 +18,7 @@ namespace carrowin::extract {
 struct Candidate {
     const OutputFolder* folder = nullptr; // must outlive the comparison
     std::string name;
+    std::uint64_t zerosAfter = 0; // it holds the message's bytes and these zeros after them
 };
 
 class SkipQueue {
@@ -57,6 +58,7 @@ private:
     std::deque<Slot> m_waiting;
     std::size_t m_waitingBytes = 0; // kept bytes of the messages waiting or compared
     std::string m_compareBuffer;    // the comparer's: a message's bytes read again
+    std::string m_paddedBuffer;     // the comparer's: and zeros after them
     Worker<Comparison> m_comparer;  // last: it stops before what it uses goes
 };
 

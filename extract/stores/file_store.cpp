@@ -11,20 +11,34 @@
 namespace carrowin::extract {
 namespace {
 
+// Whether a dry run compares what a stream brings with the files there: it keeps the
+// bytes a real run would, a large message's in a file beside the system's others.
+bool comparesAStream(const RunContext& run)
+{
+    return run.options.dryRun && run.options.skipExisting && !run.canReadAgain;
+}
+
 // A large message is left in the mailbox only where it can be read again, and only when
 // it may never need writing (skipExisting).
 MessageReader::Bytes bytesOf(const RunContext& run)
 {
-    if (run.options.dryRun)
+    if (run.options.dryRun && !comparesAStream(run))
         return MessageReader::Bytes::Dropped;
     return run.options.skipExisting && run.canReadAgain ? MessageReader::Bytes::KeptWhenSmall
                                                         : MessageReader::Bytes::KeptOrWritten;
 }
 
+std::unique_ptr<OutputFolder> scratchFor(const RunContext& run)
+{
+    if (!comparesAStream(run))
+        return nullptr;
+    return std::make_unique<OutputFolder>(text::utf8FromPath(std::filesystem::temp_directory_path()));
+}
+
 } // namespace
 
 FileStore::FileStore(const RunContext& run, std::unique_ptr<FileNaming> naming)
-    : m_run(run), m_naming(std::move(naming)),
+    : m_run(run), m_naming(std::move(naming)), m_scratch(scratchFor(run)),
       m_reader(run.options.dates || run.options.decodeSubjects, bytesOf(run)), m_skipQueue(run.readAgain),
       m_writer(run.readAgain, m_naming->nameOn())
 {
@@ -33,12 +47,18 @@ FileStore::FileStore(const RunContext& run, std::unique_ptr<FileNaming> naming)
 void FileStore::messageStarts(const MessageStart& start)
 {
     m_place = m_naming->placeOfNext(m_leave);
-    m_reader.start(m_place.writtenIn);
+    m_reader.start(m_scratch ? m_scratch.get() : m_place.writtenIn);
     m_number = start.number;
     m_marker = start.marker;
+    m_text = RecordText(m_naming->withoutPadding() ? start.textSize : std::nullopt);
 }
 
 void FileStore::messageBytes(std::string_view bytes)
+{
+    m_text.add(bytes, [this](std::string_view own) { read(own); });
+}
+
+void FileStore::read(std::string_view bytes)
 {
     // The small messages before a large one are named, on the disk, before it streams: it
     // can take long, and Cancel or the end of the program meanwhile keeps what came before.
@@ -58,6 +78,7 @@ void FileStore::messageEnds(std::uint64_t end)
     m.number = m_number;
     m.marker = m_marker;
     m.end = end;
+    m.padding = m_text.padding();
     m_naming->describe(m, m_reader);
     if (m_run.options.dates && !m_run.options.dryRun)
         if (const auto date = headerField(m_reader.headerBlock(), "Date"))
@@ -142,6 +163,7 @@ void FileStore::place(ReadMessage& m, const std::optional<Candidate>& heldBy)
 
 void FileStore::reportNamed()
 {
+    m_run.report.undated(m_writer.undated() - std::exchange(m_undatedByWriter, m_writer.undated()));
     m_run.report.named(m_writer.named(), m_writer.lastNamed());
 }
 

@@ -8,6 +8,7 @@
 #include "message_reader.h"
 #include "message_store.h"
 #include "output_naming.h"
+#include "record_text.h"
 #include "skip_queue.h"
 
 #include <functional>
@@ -52,6 +53,9 @@ public:
     // Whether the next message's name depends on whether this one is there already: then
     // its comparison is waited for.
     virtual bool nextNameWaits() const { return false; }
+    // Whether a message is its record's text without the padding after it (record_text.h)
+    // rather than the record's whole body, which the files of eml keep.
+    virtual bool withoutPadding() const { return false; }
     // The path that the words of a failure to write the message being read name.
     virtual std::string pathOfCurrent(const MessageReader& reader) = 0;
 };
@@ -63,6 +67,7 @@ public:
     void messageStarts(const MessageStart& start) override;
     void messageBytes(std::string_view bytes) override;
     void messageEnds(std::uint64_t end) override;
+    void messageAbandoned() override { m_reader.abandon(); }
     void takeNamed() override;
     void whileWaiting() override;
     void finish() override;
@@ -74,15 +79,21 @@ private:
     // Names the messages waiting, in order: every one, or those whose comparison is done.
     void nameWaiting(bool all);
     void place(ReadMessage& m, const std::optional<Candidate>& heldBy);
+    void read(std::string_view bytes);
     void reportNamed();
 
     const RunContext m_run;
     const std::function<void()> m_leave = [this] { leavePlace(); };
     // First: the folders it holds outlive the workers, which write into them.
     const std::unique_ptr<FileNaming> m_naming;
+    // A dry run of a stream with skipExisting: where a large message goes, without a name,
+    // to be compared (the stream cannot give it twice); nothing is made in the output.
+    const std::unique_ptr<OutputFolder> m_scratch;
     FilePlace m_place;
     std::uint64_t m_number = 0; // of the message being read
     std::uint64_t m_marker = 0;
+    std::uint64_t m_undatedByWriter = 0; // told so far
+    RecordText m_text; // of the message being read
     MessageReader m_reader;
     SkipQueue m_skipQueue;
     FileWriter m_writer;

@@ -1,7 +1,7 @@
 #include "maildir_store.h"
 
 #include "file_store.h"
-#include "mail_formats.h"
+#include "maildir_format.h"
 #include "native_files.h"
 #include "paths.h"
 
@@ -57,18 +57,36 @@ public:
         };
     }
 
+    // The files of its size, and those of its record's whole body: the files of a Maildir
+    // written before messages left their padding out.
     std::vector<Candidate> candidatesFor(const ReadMessage& m) override
     {
-        const auto found = m_bySize.find(m.size);
-        return found == m_bySize.end() ? std::vector<Candidate>{} : found->second;
+        std::vector<Candidate> found;
+        const auto add = [&](std::uint64_t zeros) {
+            if (const auto same = m_bySize.find(m.size + zeros); same != m_bySize.end())
+                for (Candidate c : same->second) {
+                    c.zerosAfter = zeros;
+                    found.push_back(std::move(c));
+                }
+        };
+        add(0);
+        if (m.padding > 0)
+            add(m.padding);
+        return found;
     }
+
+    bool withoutPadding() const override { return true; }
 
     std::string foundIn(const ReadMessage&, const Candidate& file) override
     {
         return std::string(file.folder == m_cur.get() ? "cur/" : "new/") + file.name;
     }
 
-    std::string pathOfCurrent(const MessageReader&) override { return text::joinPath(m_tmp->path(), "message"); }
+    // The file the message would have become.
+    std::string pathOfCurrent(const MessageReader&) override
+    {
+        return text::joinPath(m_cur->path(), seenName(uniqueName()).fileName);
+    }
 
 private:
     // The Maildir's folders, made (not in a dry run) and opened when the run first needs

@@ -1,7 +1,7 @@
 #pragma once
 // The store of a Maildir: each message one file of exactly its bytes, written in tmp/,
 // made durable, then linked into cur/ under a name no other delivery gives, with the Seen
-// flag (mail_formats.h).
+// flag (maildir_format.h).
 #include "message_store.h"
 
 #include <string>

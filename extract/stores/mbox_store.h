@@ -8,7 +8,7 @@ namespace carrowin::extract {
 
 // The mailbox's messages, in order, into one new mbox file `baseName` + ".mbox" in
 // `folder` (numbered "(1)", "(2)"... when that name is taken). Every message follows its
-// From line and is quoted as mboxrd quotes (mail_formats.h); otherwise its bytes, line
+// From line and is quoted as mboxrd quotes (mbox_format.h); otherwise its bytes, line
 // ends included, are as they were, and one LF follows it, which readers take off again.
 // The file is written without a name and named once complete and durable, so it is
 // never appended to and never replaces anything. A cancelled run names it with the

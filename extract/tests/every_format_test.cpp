@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
 
 using namespace carrowin::extract;
 namespace t = carrowin::testing;
@@ -51,24 +54,44 @@ std::vector<std::string> entriesIn(const fs::path& folder, std::string_view endi
     return sorted(found);
 }
 
-std::vector<std::string> paddedEach(const std::vector<std::string>& messages)
+// A message as its record holds it: the text (its own bytes) and the whole body, the
+// padding after the text included. Where the record's header is not sound, its own bytes
+// are the whole body.
+struct Mail {
+    std::string own;
+    std::string body;
+};
+
+// A file a message: the record's body, as the mailbox holds it.
+std::vector<std::string> bodyOfEach(const std::vector<Mail>& mails)
 {
     std::vector<std::string> out;
-    for (const std::string& m : messages)
-        out.push_back(digestOf(t::padded(m)));
+    for (const Mail& m : mails)
+        out.push_back(digestOf(m.body));
+    return sorted(out);
+}
+
+// A Maildir's files: each message's own bytes.
+std::vector<std::string> ownBytesOfEach(const std::vector<Mail>& mails)
+{
+    std::vector<std::string> out;
+    for (const Mail& m : mails)
+        out.push_back(digestOf(m.own));
     return sorted(out);
 }
 
 // Every message of the suite is from a@example.com and has no Date.
 constexpr std::string_view kFromLine{"From a@example.com Thu Jan  1 00:00:00 1970\n"};
 
-std::vector<std::string> asOneMbox(const std::vector<std::string>& messages)
+// Each message's own bytes after its From line, quoted; a line end where it has none, and
+// an empty line before the next From line.
+std::vector<std::string> asOneMbox(const std::vector<Mail>& mails)
 {
-    if (messages.empty())
+    if (mails.empty())
         return {};
     std::string mbox;
-    for (const std::string& m : messages)
-        mbox += std::string(kFromLine) + t::quotedByRule(t::padded(m)) + "\n";
+    for (const Mail& m : mails)
+        mbox += std::string(kFromLine) + t::quotedByRule(m.own) + (m.own.empty() || m.own.ends_with('\n') ? "\n" : "\n\n");
     return {digestOf(mbox)};
 }
 
@@ -91,7 +114,9 @@ struct Format {
     // What the output holds: each file that holds messages, by its bytes (digestOf), sorted.
     std::vector<std::string> (*contents)(const fs::path& out);
     // What it should hold for these messages.
-    std::vector<std::string> (*expected)(const std::vector<std::string>& messages);
+    std::vector<std::string> (*expected)(const std::vector<Mail>& mails);
+    // Where its messages get their names.
+    fs::path (*namedIn)(const fs::path& out);
     // Puts files of someone else's where the run is to write.
     std::vector<fs::path> (*occupy)(const fs::path& out);
 };
@@ -103,7 +128,8 @@ const Format kEml{
         return runMailbox(s, emlStore(host), host, o);
     },
     [](const fs::path& out) { return entriesIn(out); },
-    paddedEach,
+    bodyOfEach,
+    [](const fs::path& out) { return out; },
     [](const fs::path& out) { return std::vector<fs::path>{out / "one.eml", out / "large.eml"}; },
 };
 
@@ -114,6 +140,7 @@ const Format kMbox{
     },
     [](const fs::path& out) { return entriesIn(out, ".mbox"); },
     asOneMbox,
+    [](const fs::path& out) { return out; },
     [](const fs::path& out) { return std::vector<fs::path>{out / "Inbox.mbox"}; },
 };
 
@@ -123,7 +150,8 @@ const Format kMaildir{
         return runMailbox(s, maildirStore(t::utf8(out), false), host, o);
     },
     maildirContents,
-    paddedEach,
+    ownBytesOfEach,
+    [](const fs::path& out) { return out / "cur"; },
     [](const fs::path& out) {
         fs::create_directories(out / "cur");
         fs::create_directories(out / "new");
@@ -155,9 +183,13 @@ protected:
         return format().run({path}, into.empty() ? outDir() : into, host, options);
     }
     std::vector<std::string> contents() const { return format().contents(outDir()); }
+    // The messages of a mailbox as t::mailbox writes it: records with sound headers.
     std::vector<std::string> expected(const std::vector<std::string>& messages) const
     {
-        return format().expected(messages);
+        std::vector<Mail> mails;
+        for (const std::string& m : messages)
+            mails.push_back({m, t::padded(m)});
+        return format().expected(mails);
     }
 
     const std::string large = largeMessage();
@@ -212,6 +244,8 @@ TEST_P(EveryFormat, AFailingWriteKeepsOnlyWholeMessages)
         } catch (const ExtractError& e) {
             EXPECT_EQ(e.kind(), ErrorKind::Output) << e.what();
             EXPECT_EQ(e.code(), std::make_error_code(std::errc::file_too_large)) << e.what();
+            // The words name the message's file where it would have been named.
+            EXPECT_EQ(t::pathOf(e.path()).parent_path(), format().namedIn(outDir())) << e.what();
         }
     }
     const std::vector<std::string> whole{t::mail("one")};
@@ -294,6 +328,112 @@ TEST_P(EveryFormat, SkipExistingAddsOnlyWhatIsNewOrIsRefused)
     EXPECT_EQ(s.filesWritten, 1u);
     EXPECT_EQ(s.skipped, messages.size());
     EXPECT_EQ(contents(), expected(more));
+}
+
+TEST_P(EveryFormat, AMessageIsItsRecordsTextWhereTheHeaderIsSoundElseTheWholeBody)
+{
+    const std::string sound = t::mail("sound");
+    const std::string shortBody = t::mail("short");
+    const std::string dirty = t::mail("dirty");
+    const std::string afterDirty("\0\0x\0\0", 5);
+    std::string image = t::mailboxHeader();
+    image += t::record(sound, 1, 3);
+    image += t::recordHeader(2, 1000, 0) + shortBody; // its text would run past its record
+    image += t::recordHeader(3, dirty.size(), afterDirty.size()) + dirty + afterDirty; // no padding
+    t::writeFile(in / "odd.mbx", image);
+    run(t::utf8(in / "odd.mbx"));
+    EXPECT_EQ(contents(), format().expected({{sound, sound + std::string(3, '\0')},
+                                             {shortBody, shortBody},
+                                             {dirty + afterDirty, dirty + afterDirty}}));
+}
+
+TEST_P(EveryFormat, ADryRunFromAStreamSaysWhatTheRunWouldDo)
+{
+    std::vector<std::string> more = messages;
+    more.push_back(t::mail("new"));
+    const std::string image = t::mailbox(more);
+    std::size_t at = 0;
+    const ReadNext pipe = t::pipeOf(image, at, 4096);
+    const RunOptions dryAndSkipping{.dryRun = true, .skipExisting = true};
+    if (!format().canBeAddedTo) {
+        EXPECT_EXTRACT_ERROR(format().run({"standard input", &pipe}, outDir(), host, dryAndSkipping),
+                             ErrorKind::Settings, "", std::error_code());
+        return;
+    }
+    run(writeMailbox(messages));
+    const RunSummary s = format().run({"standard input", &pipe}, outDir(), host, dryAndSkipping);
+    EXPECT_EQ(s.skipped, messages.size());
+    EXPECT_EQ(s.filesWritten, 1u);
+    EXPECT_EQ(contents(), expected(messages));
+}
+
+TEST_P(EveryFormat, CancelWhileAStreamIsQuietStopsThereKeepingOnlyWholeMessages)
+{
+    const std::string image = t::mailbox({t::mail("one"), t::mail("two"), t::mail("three", std::string(5000, 'x'))});
+    const std::size_t quietAt = image.size() - 2000; // inside the third message
+    std::size_t at = 0;
+    int quiet = 0;
+    const ReadNext pipe = [&](char* buffer, std::size_t n) -> std::optional<std::size_t> {
+        if (at == quietAt) { // nothing more comes, and the user asks to stop
+            host.cancel = true;
+            return ++quiet > 1000 ? std::optional<std::size_t>(0) : std::nullopt; // at last its end
+        }
+        const std::size_t got = std::min(n, quietAt - at);
+        std::memcpy(buffer, image.data() + at, got);
+        at += got;
+        return got;
+    };
+    const RunSummary s = format().run({"standard input", &pipe}, outDir(), host, {});
+    EXPECT_EQ(s.ending, RunEnding::Cancelled);
+    EXPECT_EQ(quiet, 1) << "it stops as soon as it is asked to";
+    EXPECT_EQ(s.filesWritten, 2u);
+    EXPECT_EQ(contents(), expected({t::mail("one"), t::mail("two")}));
+}
+
+// A date as the file system keeps it: none where the file system could not hold it, the
+// file then dated when it was written (after `start`).
+std::optional<std::int64_t> dateKept(const fs::path& file, std::chrono::system_clock::time_point start)
+{
+    const auto since = fs::last_write_time(file) - fs::file_time_type::clock::now();
+    const auto when = std::chrono::system_clock::now() + std::chrono::duration_cast<std::chrono::system_clock::duration>(since);
+    if (when >= start)
+        return std::nullopt;
+    return std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
+}
+
+TEST_P(EveryFormat, ADateOutsideWhatTheOutputCanHoldIsNotSetAndIsCounted)
+{
+    const auto dated = [](std::string_view date) {
+        return "From: a@example.com\r\nDate: " + std::string(date) + "\r\nSubject: dated\r\n\r\nText.\r\n";
+    };
+    const std::vector<std::string> mails{dated("Mon, 1 Jan 1900 00:00:00 +0000"),
+                                         dated("Fri, 31 Dec 9999 12:00:00 -1200"), // the year 10000 in UTC
+                                         dated("Sun, 31 Dec 2000 23:59:59 +0000")};
+    const std::vector<std::int64_t> seconds{-2208988800, 253402344000, 978307199};
+    const auto start = std::chrono::system_clock::now() - std::chrono::seconds(2);
+    const RunSummary s = run(writeMailbox(mails), {.dates = true});
+    if (format().name == "mbox") { // a From line has a year of four digits, or the placeholder's
+        const std::string mbox = t::readFile(outFile("Inbox.mbox"));
+        for (const char* line : {"From a@example.com Mon Jan  1 00:00:00 1900\n", "From a@example.com Thu Jan  1 00:00:00 1970\n",
+                                 "From a@example.com Sun Dec 31 23:59:59 2000\n"})
+            EXPECT_NE(mbox.find(line), std::string::npos) << line;
+        return;
+    }
+    std::uint64_t notKept = 0;
+    for (const auto& e : fs::directory_iterator(format().namedIn(outDir()))) {
+        const std::string bytes = t::readFile(e.path());
+        const auto mail = std::find_if(mails.begin(), mails.end(), [&](const std::string& m) { return bytes.starts_with(m); });
+        const auto i = static_cast<std::size_t>(mail - mails.begin());
+        ASSERT_LT(i, mails.size()) << e.path();
+        const std::optional<std::int64_t> kept = dateKept(e.path(), start);
+        if (!kept) {
+            EXPECT_NE(i, 2u) << "every file system holds the year 2000";
+            ++notKept;
+        } else {
+            EXPECT_EQ(*kept, seconds[i]) << e.path() << ": neither its date nor the time of writing";
+        }
+    }
+    EXPECT_EQ(s.undated, notKept);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat, ::testing::Values(&kEml, &kMbox, &kMaildir),

@@ -1,66 +1,57 @@
-#include "mail_formats.h"
+#include "mbox_format.h"
 
-#include "cp1252.h"
 #include "header_fields.h"
 #include "message_date.h"
-#include "utf8.h"
 
 #include <algorithm>
 #include <array>
-#include <cstring>
-#include <functional>
 #include <cstdio>
-#include <ctime>
-#include <optional>
+#include <cstring>
 
 namespace carrowin::extract {
 namespace {
 
 constexpr std::string_view kFrom{"From "};
+constexpr std::size_t kLongestSender = 254; // the longest address SMTP carries
 
+// Whether an address can stand in a From line: a reader splits the line at white space
+// and trusts nothing that holds quotes, escapes or angle brackets.
 bool fitsAFromLine(std::string_view address)
 {
-    if (address.empty())
+    if (address.empty() || address.size() > kLongestSender)
         return false;
     for (const char c : address)
-        if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f')
+        if (const auto u = static_cast<unsigned char>(c);
+            u <= ' ' || u >= 0x7f || c == '"' || c == '\\' || c == '<' || c == '>' || c == '(' || c == ')')
             return false;
     return true;
 }
 
-// The address of an address field: the one in angle brackets, else the first word
-// that holds an "@"; none when it has neither.
-std::optional<std::string> addressIn(std::string_view field)
+// From `at`, just after an opening parenthesis, to just after the one that closes it
+// (comments nest; a backslash escapes the next character).
+std::size_t afterComment(std::string_view text, std::size_t at)
 {
-    if (const std::size_t open = field.find('<'); open != std::string_view::npos) {
-        const std::size_t close = field.find('>', open);
-        if (close == std::string_view::npos)
-            return std::nullopt;
-        return std::string(field.substr(open + 1, close - open - 1));
+    for (int depth = 1; at < text.size() && depth > 0; ++at) {
+        if (text[at] == '\\')
+            ++at;
+        else if (text[at] == '(')
+            ++depth;
+        else if (text[at] == ')')
+            --depth;
     }
-    std::size_t i = 0;
-    while (i < field.size()) {
-        const std::size_t start = field.find_first_not_of(" \t", i);
-        if (start == std::string_view::npos)
-            break;
-        std::size_t end = field.find_first_of(" \t", start);
-        if (end == std::string_view::npos)
-            end = field.size();
-        const std::string_view word = field.substr(start, end - start);
-        if (word.find('@') != std::string_view::npos)
-            return std::string(word);
-        i = end;
-    }
-    return std::nullopt;
+    return std::min(at, text.size());
 }
 
-std::string senderOf(std::string_view headerBlock)
+// From `at`, just after an opening quote, to just after the quote that closes it.
+std::size_t afterQuoted(std::string_view text, std::size_t at)
 {
-    for (const std::string_view name : {"Return-Path", "From"})
-        if (const std::optional<std::string> field = headerField(headerBlock, name))
-            if (const std::optional<std::string> address = addressIn(*field); address && fitsAFromLine(*address))
-                return *address;
-    return "MAILER-DAEMON";
+    for (; at < text.size(); ++at) {
+        if (text[at] == '\\')
+            ++at;
+        else if (text[at] == '"')
+            return at + 1;
+    }
+    return text.size();
 }
 
 // The first position at `from` or after (and after the first byte) where a line begins
@@ -96,38 +87,54 @@ std::size_t afterQuotes(std::string_view bytes, std::size_t at)
     return at;
 }
 
-void appendUtf16Unit(std::string& bits, std::uint16_t unit)
+std::string senderOf(std::string_view headerBlock)
 {
-    bits.push_back(static_cast<char>(unit >> 8));
-    bits.push_back(static_cast<char>(unit & 0xff));
-}
-
-// The bytes of UTF-16BE text in modified base64: "," for "/", no padding.
-void appendModifiedBase64(std::string& out, std::string_view bytes)
-{
-    static constexpr std::string_view kDigits{"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+,"};
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const auto v = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) << 16
-                                                  | static_cast<unsigned char>(bytes[i + 1]) << 8
-                                                  | static_cast<unsigned char>(bytes[i + 2]));
-        for (int shift = 18; shift >= 0; shift -= 6)
-            out += kDigits[(v >> shift) & 63];
-    }
-    if (const std::size_t rest = bytes.size() - i; rest > 0) {
-        std::uint32_t v = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) << 16);
-        if (rest == 2)
-            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1]) << 8);
-        out += kDigits[(v >> 18) & 63];
-        out += kDigits[(v >> 12) & 63];
-        if (rest == 2)
-            out += kDigits[(v >> 6) & 63];
-    }
+    for (const std::string_view name : {"Return-Path", "From"})
+        if (const std::optional<std::string> field = headerField(headerBlock, name))
+            if (const std::optional<std::string> sender = fromLineSender(*field))
+                return *sender;
+    return "MAILER-DAEMON";
 }
 
 } // namespace
 
-std::string asctimeOf(std::int64_t seconds)
+// The first mailbox of the field: the address in its angle brackets, else its addr-spec
+// without comments or white space (which must hold an "@"). A quoted string is kept with
+// its quotes, which no From line takes.
+std::optional<std::string> fromLineSender(std::string_view field)
+{
+    std::string spec;
+    for (std::size_t i = 0; i < field.size();) {
+        const char c = field[i];
+        if (c == '(') {
+            i = afterComment(field, i + 1);
+        } else if (c == '"') {
+            const std::size_t end = afterQuoted(field, i + 1);
+            spec.append(field.substr(i, end - i));
+            i = end;
+        } else if (c == '<') {
+            const std::size_t close = field.find('>', i + 1);
+            if (close == std::string_view::npos)
+                return std::nullopt;
+            std::string address(field.substr(i + 1, close - i - 1));
+            return fitsAFromLine(address) ? std::optional(std::move(address)) : std::nullopt;
+        } else if (c == ',' || c == ';') {
+            break; // the end of the first mailbox
+        } else if (c == ':') {
+            spec.clear(); // a group's name
+            ++i;
+        } else {
+            if (c != ' ' && c != '\t')
+                spec += c;
+            ++i;
+        }
+    }
+    if (spec.find('@') == std::string::npos || !fitsAFromLine(spec))
+        return std::nullopt;
+    return spec;
+}
+
+std::optional<std::string> asctimeOf(std::int64_t seconds)
 {
     static constexpr std::array<const char*, 7> kDays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static constexpr std::array<const char*, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -149,19 +156,22 @@ std::string asctimeOf(std::int64_t seconds)
     const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    if (year < 1000 || year > 9999)
+        return std::nullopt; // a From line has four digits for it
     char text[64];
     std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %lld", kDays[weekday], kMonths[month - 1],
                   static_cast<int>(day), static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
                   static_cast<int>(rest % 60), static_cast<long long>(year));
-    return text;
+    return std::string(text);
 }
 
 std::string mboxFromLine(std::string_view headerBlock)
 {
-    std::int64_t date = 0;
+    std::optional<std::string> date;
     if (const std::optional<std::string> field = headerField(headerBlock, "Date"))
-        date = parseMessageDate(*field).value_or(0);
-    return std::string(kFrom) + senderOf(headerBlock) + " " + asctimeOf(date) + "\n";
+        if (const std::optional<std::int64_t> seconds = parseMessageDate(*field))
+            date = asctimeOf(*seconds);
+    return std::string(kFrom) + senderOf(headerBlock) + " " + date.value_or(*asctimeOf(0)) + "\n";
 }
 
 // The search is for lines that begin with "F" or ">" (nextCandidate); one that holds
@@ -252,72 +262,6 @@ void MboxQuoter::finish(const Emit& emit)
     emit(kFrom.substr(0, m_matched));
     m_matched = 0;
     m_lineStart = true;
-}
-
-std::string modifiedUtf7(std::string_view text)
-{
-    std::string out;
-    std::string pending; // UTF-16BE of the characters not printable in ASCII
-    const auto flush = [&] {
-        if (pending.empty())
-            return;
-        out += '&';
-        appendModifiedBase64(out, pending);
-        out += '-';
-        pending.clear();
-    };
-    for (std::size_t i = 0; i < text.size();) {
-        const text::Utf8Character c = text::decodeUtf8(text, i);
-        const char32_t cp = c.length == 0 ? text::codePointOfCp1252(static_cast<unsigned char>(text[i])) : c.codePoint;
-        i += c.length == 0 ? 1 : c.length;
-        if (cp >= 0x20 && cp <= 0x7e) {
-            flush();
-            out += cp == '&' ? std::string("&-") : std::string(1, static_cast<char>(cp));
-        } else if (cp >= 0x10000) {
-            const char32_t v = cp - 0x10000;
-            appendUtf16Unit(pending, static_cast<std::uint16_t>(0xD800 + (v >> 10)));
-            appendUtf16Unit(pending, static_cast<std::uint16_t>(0xDC00 + (v & 0x3ff)));
-        } else {
-            appendUtf16Unit(pending, static_cast<std::uint16_t>(cp));
-        }
-    }
-    flush();
-    return out;
-}
-
-std::string maildirFolderName(std::string_view mailboxName)
-{
-    std::string name;
-    for (const char c : mailboxName) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '.')
-            name += "\\2e";
-        else if (c == '\\')
-            name += "\\5c";
-        else if (u < 0x20 || u == 0x7f || c == '/')
-            name += ' ';
-        else
-            name += c;
-    }
-    std::string folder(1, '.');
-    folder += modifiedUtf7(name);
-    return folder;
-}
-
-std::string maildirUniqueName(std::int64_t seconds, std::uint32_t microseconds, std::uint32_t pid, std::uint64_t n,
-                              std::string_view host)
-{
-    std::string name = std::to_string(seconds) + ".M" + std::to_string(microseconds) + "P" + std::to_string(pid) + "Q"
-                       + std::to_string(n) + ".";
-    for (const char c : host) {
-        if (c == '/')
-            name += "\\057";
-        else if (c == ':')
-            name += "\\072";
-        else
-            name += c;
-    }
-    return name;
 }
 
 } // namespace carrowin::extract

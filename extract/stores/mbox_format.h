@@ -1,9 +1,9 @@
 #pragma once
-// The pieces of the two folder formats that mail programs read, mbox and Maildir, that
-// do not touch a disk: an mbox's From lines and its quoting of lines that begin with
-// "From ", and a Maildir's file and folder names.
+// The pieces of an mbox that touch no disk: the From line that opens a message, and the
+// quoting of the lines in it that begin with "From ".
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,13 +11,22 @@ namespace carrowin::extract {
 
 // The line that introduces a message in an mbox, LF included: "From " + the envelope
 // sender + " " + the date in the asctime form, UTC ("Thu Jan  1 00:00:00 1970"). The
-// sender is the address of the header's Return-Path field, else of its From field,
-// else "MAILER-DAEMON"; the date is the Date field's, else 1970-01-01 00:00:00.
-// `headerBlock` is the message's header (or as much of it as is at hand).
+// sender is the address of the header's Return-Path field, else of its From field (the
+// first mailbox, read as RFC 5322 has it: comments, quoted strings, angle brackets), but
+// only an address a reader cannot mistake: up to 254 bytes of printable ASCII without
+// quotes, backslashes or brackets; else "MAILER-DAEMON". The date is the Date field's,
+// else (or when its year has not four digits) 1970-01-01 00:00:00. `headerBlock` holds
+// the message's header fields (a HeaderBlock's text, or as much of the header as is at
+// hand).
 std::string mboxFromLine(std::string_view headerBlock);
 
-// The asctime form of a time in seconds since 1970, UTC.
-std::string asctimeOf(std::int64_t seconds);
+// The envelope sender mboxFromLine takes from an address field's body: its first
+// address, when it can stand in a From line.
+std::optional<std::string> fromLineSender(std::string_view fieldBody);
+
+// The asctime form of a time in seconds since 1970, UTC: 24 characters; none for a year
+// of more or fewer than four digits.
+std::optional<std::string> asctimeOf(std::int64_t seconds);
 
 // Quotes a message for an mbox, as mboxrd does: a line that begins with "From ", after
 // any number of ">", gets one ">" more in front, so that no line of a message is ever
@@ -52,22 +61,5 @@ private:
     bool m_lineStart = true;   // only ">"s, if anything, since the line began
     std::size_t m_matched = 0; // of "From " after them, held back
 };
-
-// The name a mailbox gets as a Maildir++ subfolder: "." + its name, in IMAP's modified
-// UTF-7 (RFC 3501) as Maildir++ readers expect, with "." (the hierarchy's separator)
-// and "\" written as "\2e" and "\5c", the escapes a server's listescape reads back, so
-// that "Archive.2003" stays one folder. Control characters and "/" become spaces.
-std::string maildirFolderName(std::string_view mailboxName);
-
-// IMAP's modified UTF-7 of UTF-8 text; bytes that are no UTF-8 are read as Windows-1252.
-std::string modifiedUtf7(std::string_view text);
-
-// A Maildir file name that no other delivery gives: "<seconds>.M<microseconds>P<pid>Q<n>."
-// + the host's name, with "/" and ":" written as "\057" and "\072".
-std::string maildirUniqueName(std::int64_t seconds, std::uint32_t microseconds, std::uint32_t pid, std::uint64_t n,
-                              std::string_view host);
-
-// The info that a message file in a Maildir's cur/ ends in: seen ("S").
-inline constexpr std::string_view kMaildirSeen{":2,S"};
 
 } // namespace carrowin::extract
