@@ -77,6 +77,15 @@ void HeaderBlock::add(std::string_view bytes)
     }
 }
 
+bool HeaderBlock::beginsAFieldKept(char c) const
+{
+    const char lower = text::asciiLower(c);
+    for (std::size_t i = 0; i < m_count; ++i)
+        if (!m_wanted[i].seen && m_wanted[i].field.name[0] == lower)
+            return true;
+    return false;
+}
+
 // The start of a line, a byte at a time until it is known whether it names a field kept.
 std::size_t HeaderBlock::name(std::string_view bytes)
 {
@@ -85,6 +94,11 @@ std::size_t HeaderBlock::name(std::string_view bytes)
         const char c = bytes[used++];
         if (c == '\n') {
             m_state = State::LineStart; // a line that names no field
+            return used;
+        }
+        // Most lines begin with a letter that no field kept begins with: passed over at once.
+        if (m_name.empty() && !beginsAFieldKept(c)) {
+            m_state = State::PassedOver;
             return used;
         }
         bool maybe = false;

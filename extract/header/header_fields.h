@@ -52,6 +52,7 @@ private:
     static constexpr std::size_t kNone = kMaxKept;
 
     static Naming naming(Naming before, std::size_t at, char c, std::string_view field);
+    bool beginsAFieldKept(char c) const;
     std::size_t name(std::string_view bytes);
     std::size_t keep(std::string_view bytes);
 

@@ -9,7 +9,8 @@ void MessageReader::start(const OutputFolder* folder)
     m_folder = folder;
     m_inMailbox = false;
     m_excerpt.clear();
-    m_headerBlock.clear();
+    if (m_header)
+        m_headerBlock.clear();
     m_size = 0;
 }
 

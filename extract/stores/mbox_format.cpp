@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 
 namespace carrowin::extract {
@@ -158,11 +157,20 @@ std::optional<std::string> asctimeOf(std::int64_t seconds)
     const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
     if (year < 1000 || year > 9999)
         return std::nullopt; // a From line has four digits for it
-    char text[64];
-    std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %lld", kDays[weekday], kMonths[month - 1],
-                  static_cast<int>(day), static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
-                  static_cast<int>(rest % 60), static_cast<long long>(year));
-    return std::string(text);
+    // "Thu Jan  1 00:00:00 1970", written out by hand: one for every message of an mbox.
+    std::string text = std::string(kDays[weekday]) + " " + kMonths[month - 1] + " dd hh:mm:ss yyyy";
+    const auto put = [&](std::size_t at, std::int64_t value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    };
+    put(8, day, 2);
+    if (day < 10)
+        text[8] = ' ';
+    put(11, rest / 3600, 2);
+    put(14, rest / 60 % 60, 2);
+    put(17, rest % 60, 2);
+    put(20, year, 4);
+    return text;
 }
 
 std::string mboxFromLine(std::string_view headerBlock)
@@ -171,7 +179,9 @@ std::string mboxFromLine(std::string_view headerBlock)
     if (const std::optional<std::string> field = headerField(headerBlock, "Date"))
         if (const std::optional<std::int64_t> seconds = parseMessageDate(*field))
             date = asctimeOf(*seconds);
-    return std::string(kFrom) + senderOf(headerBlock) + " " + date.value_or(*asctimeOf(0)) + "\n";
+    if (!date)
+        date = asctimeOf(0);
+    return std::string(kFrom) + senderOf(headerBlock) + " " + *date + "\n";
 }
 
 // The search is for lines that begin with "F" or ">" (nextCandidate); one that holds
