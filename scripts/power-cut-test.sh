@@ -70,7 +70,8 @@ cut() {
   local fs=$1 mailbox=$2; shift 2
   local summary=$work/summary
   rm -f "$summary"
-  local all="\$(grep -q 'written to' '$summary' 2>/dev/null && echo --all)"
+  # A run that printed its summary (not the count before an error) reported what is there.
+  local all="\$(grep -v 'before the error' '$summary' 2>/dev/null | grep -q 'written to' && echo --all)"
   local check="$bin/testing/check-split '$work/$mailbox.mbx' '$work/$mailbox.plan' \"\$POWER_CUT_MNT/out\" $all"
   local folders="$top/testing/check_mail_folder.py"
   [ $format = maildir ] &&

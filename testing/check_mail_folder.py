@@ -2,8 +2,9 @@
 """What a power cut left of carrowin-cli's mbox or Maildir output.
 
   check_mail_folder.py maildir MAILBOX PLAN DIR [--all]
-      every file in DIR/cur and DIR/new must hold one of the mailbox's messages whole
-      (PLAN: the dry run's lines, for where each message lies); with --all (the run had
+      every file in DIR/cur and DIR/new must hold one of the mailbox's messages whole, as
+      its own bytes (its record's text where the record's header is sound; PLAN: the
+      eml dry run's lines, for where each record lies); with --all (the run had
       reported), every message must be there
   check_mail_folder.py mbox REFERENCE DIR [--all]
       DIR holds no mbox, or the whole one (equal to REFERENCE, written by a run that
@@ -14,7 +15,17 @@ Prints "damaged:" or "missing:" lines and a last line of counts; exits 1 on any.
 import collections
 import hashlib
 import os
+import struct
 import sys
+
+
+def own_bytes(header, body):
+    """A record's message: the text its header gives where that fits and zeros follow."""
+    if len(header) == 16:
+        size = struct.unpack("<I", header[12:16])[0]
+        if size <= len(body) and not body[size:].strip(b"\0"):
+            return body[:size]
+    return body
 
 
 def maildir(mailbox, plan, folder, everything):
@@ -22,8 +33,9 @@ def maildir(mailbox, plan, folder, everything):
     with open(mailbox, "rb") as box, open(plan) as lines:
         for line in lines:
             number, offset, size = (int(x) for x in line.split("\t")[:3])
-            box.seek(offset + 16)
-            expected[hashlib.sha256(box.read(size)).digest()] += 1
+            box.seek(offset)
+            header = box.read(16)
+            expected[hashlib.sha256(own_bytes(header, box.read(size))).digest()] += 1
     found = collections.Counter()
     damaged = 0
     for sub in ("cur", "new"):
