@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <stdexcept>
 
 using namespace carrowin::app;
 namespace t = carrowin::testing;
@@ -43,7 +44,14 @@ public:
     }
 
     State& at(Control c) { return m_controls[c]; }
-    const State& at(Control c) const { return m_controls.at(c); }
+    // A control the window has not set yet: a handler reads it too early.
+    const State& at(Control c) const
+    {
+        const auto found = m_controls.find(c);
+        if (found == m_controls.end())
+            throw std::logic_error(std::string("the view's ") + nameOf(c) + " is read before anything set it");
+        return found->second;
+    }
 
     std::string text(Control c) const override { return at(c).text; }
     void setText(Control c, const std::string& text) override { at(c).text = text; }

@@ -28,6 +28,9 @@
 #include <functional>
 #include <map>
 
+#include <sched.h>
+#include <sys/mount.h>
+
 namespace t = carrowin::testing;
 namespace fs = std::filesystem;
 
@@ -502,13 +505,55 @@ void Form1Test::keyStrokeAndFocusLossRebuild()
     QVERIFY(control(f, "cmdx1")->isVisible());
 }
 
+// Anna's desktop, where the README's picture is taken (the same scene as the Windows
+// window's): her Wine prefix with the mail store (the usual mailboxes and one of her own)
+// and a folder in her home for the rescued mail, which the window proposes as the current
+// folder. Under a /home of its own, where this process may have one (a mount namespace of
+// its own: as root); else, for the test's sake only, under the temporary folder.
+class AnnasDesktop {
+public:
+    AnnasDesktop() : m_cwd(fs::current_path())
+    {
+        const bool ownHome = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+                             && ::mount("tmpfs", "/home", "tmpfs", 0, "mode=0755") == 0;
+        m_home = ownHome ? fs::path("/home/anna") : m_scratch.path() / "home" / "anna";
+        fs::create_directories(mail());
+        fs::create_directories(rescued());
+        fs::create_directories(prefix() / "dosdevices");
+        fs::create_symlink("../drive_c", prefix() / "dosdevices" / "c:");
+        t::writeFile(prefix() / "user.reg", "WINE REGISTRY Version 2\n\n[Software\\\\Microsoft\\\\Outlook Express] 1\n"
+                                            "\"Store Root\"=\"C:\\\\users\\\\anna\\\\Outlook Express\"\n");
+        for (const char* name : {"Inbox", "Sent Items", "Deleted Items", "Family"})
+            t::writeFile(mail() / (std::string(name) + ".mbx"), t::mailbox({t::mail(std::string("In ") + name)}));
+        qputenv("WINEPREFIX", QByteArray::fromStdString(prefix().string()));
+        fs::current_path(rescued());
+    }
+    ~AnnasDesktop() { fs::current_path(m_cwd); }
+    fs::path prefix() const { return m_home / ".wine"; }
+    fs::path mail() const { return prefix() / "drive_c/users/anna/Outlook Express/mail"; }
+    fs::path rescued() const { return m_home / "Rescued mail"; }
+
+private:
+    t::TempDir m_scratch;
+    fs::path m_cwd;
+    fs::path m_home;
+};
+
 void Form1Test::screenshot()
 {
-    Fixture fx;
-    fx.mailbox("Inbox.mbx", messages(1));
-    fx.mailbox("Sent.mbx", messages(1));
+    const AnnasDesktop desktop;
     Form1 f;
     f.handlers().Form_Load();
+    // Nothing of the machine that makes the picture is in it: the fields hold the scene's paths.
+    QCOMPARE(text(f, "inpth1"), QString::fromStdString(desktop.mail().string() + "/"));
+    QCOMPARE(text(f, "outpth1"), QString::fromStdString(desktop.rescued().string()));
+    const auto* box = f.findChild<QComboBox*>(QStringLiteral("infil1"));
+    QStringList listed;
+    for (int i = 0; i < box->count(); ++i)
+        listed << box->itemText(i);
+    QCOMPARE(listed, (QStringList{QStringLiteral("Deleted Items.mbx"), QStringLiteral("Family.mbx"),
+                                  QStringLiteral("Inbox.mbx"), QStringLiteral("Sent Items.mbx")}));
+    QCOMPARE(text(f, "infil1"), QStringLiteral("Inbox.mbx"));
     // On a desktop (xcb, with a window manager) the picture is the screen's, with the
     // frame the manager draws; elsewhere the window draws itself.
     QPixmap picture;

@@ -529,12 +529,52 @@ TEST_F(Win32Window, ClosingDuringARunEndsItThroughTheCancelPath)
     EXPECT_EQ(Module1::Form1Ref, nullptr);
 }
 
+// Anna's desktop, where the README's picture is taken (the same scene as the Linux
+// window's): her mail store with the usual mailboxes and one of her own, and a folder in
+// her Documents for the rescued mail, which the window proposes as the current folder.
+class AnnasDesktop {
+public:
+    AnnasDesktop() : m_cwd(fs::current_path())
+    {
+        fs::remove_all(home());
+        fs::create_directories(mail());
+        fs::create_directories(rescued());
+        for (const char* name : {"Inbox", "Sent Items", "Deleted Items", "Family"})
+            t::writeFile(mail() / (std::string(name) + ".mbx"), t::mailbox({t::mail(std::string("In ") + name)}));
+        fs::current_path(rescued());
+    }
+    ~AnnasDesktop()
+    {
+        fs::current_path(m_cwd);
+        std::error_code ec;
+        fs::remove_all(home(), ec);
+    }
+    static fs::path home() { return L"C:\\Users\\Anna"; }
+    static fs::path store() { return home() / L"Outlook Express"; }
+    static fs::path mail() { return store() / L"mail"; }
+    static fs::path rescued() { return home() / L"Documents" / L"Rescued mail"; }
+
+private:
+    fs::path m_cwd;
+};
+
 TEST_F(Win32Window, Screenshot)
 {
-    t::writeFile(dir / "store" / "mail" / "Inbox.mbx", t::mailbox({t::mail("x")}));
-    t::writeFile(dir / "store" / "mail" / "Sent.mbx", t::mailbox({t::mail("x")}));
-    load();
+    const AnnasDesktop desktop;
+    t::useStoreRoot(dir.path(), t::utf8(desktop.store()));
+    form->handlers().Form_Load();
     pump();
+    // Nothing of the machine that makes the picture is in it: the fields hold the scene's paths.
+    EXPECT_EQ(textOf(control(L"inpth1")), desktop.mail().wstring() + L"\\");
+    EXPECT_EQ(textOf(control(L"outpth1")), desktop.rescued().wstring());
+    std::vector<std::wstring> listed;
+    for (LRESULT i = 0, n = SendMessageW(control(L"infil1"), CB_GETCOUNT, 0, 0); i < n; ++i) {
+        wchar_t entry[256] = {};
+        SendMessageW(control(L"infil1"), CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
+        listed.emplace_back(entry);
+    }
+    EXPECT_EQ(listed, (std::vector<std::wstring>{L"Deleted Items.mbx", L"Family.mbx", L"Inbox.mbx", L"Sent Items.mbx"}));
+    EXPECT_EQ(textOf(control(L"infil1")), L"Inbox.mbx");
     RECT r{};
     GetWindowRect(hwnd, &r);
     const int width = r.right - r.left;

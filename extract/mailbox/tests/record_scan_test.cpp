@@ -77,28 +77,6 @@ TEST(RecordScan, BytesOfEveryValueAreCarriedThrough)
     EXPECT_EQ(bodies(image), (std::vector<std::string>{body}));
 }
 
-TEST(RecordScan, PositionsBeyondFourGibibytes)
-{
-    const std::size_t size = (std::size_t{9} << 29) + 4096; // 4.5 GiB and a page
-    const carrowin::testing::ZeroedMemory mem(size);
-    char* base = mem.data();
-    const std::uint64_t first = (std::uint64_t{1} << 31) + 3;  // past 2 GiB
-    const std::uint64_t second = (std::uint64_t{1} << 32) + 7; // past 4 GiB
-    std::memcpy(base + first, kMarker.data(), 4);
-    std::memcpy(base + second, kMarker.data(), 4);
-    std::memcpy(base + second + 16, "tail", 4);
-    const std::string_view image(base, second + 20);
-
-    const auto r1 = nextRecord(image, 0);
-    ASSERT_TRUE(r1);
-    EXPECT_EQ(r1->marker, first);
-    EXPECT_EQ(r1->bodyEnd, second);
-    const auto r2 = nextRecord(image, r1->bodyEnd);
-    ASSERT_TRUE(r2);
-    EXPECT_EQ(bodyOf(image, *r2), "tail");
-    EXPECT_FALSE(nextRecord(image, r2->bodyEnd));
-}
-
 TEST(RecordMarker, IsFoundWhereItLiesWhollyInTheBytes)
 {
     const std::string marker(kRecordMarker);

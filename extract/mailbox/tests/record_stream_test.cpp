@@ -190,3 +190,46 @@ TEST(RecordStream, RandomMailboxesCutAndNameAsTheWholeImageDoes)
         EXPECT_EQ(sink.starts, headersOf(image));
     }
 }
+
+TEST(RecordStream, PositionsBeyondFourGibibytes)
+{
+    // Records past 2 and 4 GiB of a mailbox of zeros, made up as it is read (a file would
+    // have the kernel write 4 GiB of zeros to read it): memory stays that of one piece,
+    // under any sanitizer.
+    const std::uint64_t first = (std::uint64_t{1} << 31) + 3;  // past 2 GiB
+    const std::uint64_t second = (std::uint64_t{1} << 32) + 7; // past 4 GiB
+    const std::string header = kMarker + std::string(12, 'h');
+    const std::vector<std::pair<std::uint64_t, std::string>> pieces{{first, header}, {second, header + "tail"}};
+    const std::uint64_t size = second + 20;
+    const ReadAt read = [&](std::uint64_t offset, char* buffer, std::size_t n) {
+        n = static_cast<std::size_t>(std::min<std::uint64_t>(n, size - offset));
+        std::memset(buffer, 0, n);
+        for (const auto& [at, bytes] : pieces)
+            for (std::size_t i = 0; i < bytes.size(); ++i)
+                if (at + i >= offset && at + i < offset + n)
+                    buffer[at + i - offset] = bytes[i];
+        return n;
+    };
+    struct Sink : RecordSink {
+        std::vector<std::uint64_t> starts, ends, sizes;
+        std::string last;
+        bool recordStarts(std::uint64_t marker, std::string_view) override
+        {
+            starts.push_back(marker);
+            sizes.push_back(0);
+            last.clear();
+            return true;
+        }
+        void bodyBytes(std::string_view bytes) override
+        {
+            sizes.back() += bytes.size();
+            last.assign(bytes.substr(bytes.size() - std::min<std::size_t>(bytes.size(), 4)));
+        }
+        void recordEnds(std::uint64_t end) override { ends.push_back(end); }
+    } sink;
+    streamRecords(read, size, std::size_t{16} << 20, sink);
+    EXPECT_EQ(sink.starts, (std::vector<std::uint64_t>{first, second}));
+    EXPECT_EQ(sink.ends, (std::vector<std::uint64_t>{second, second + 20}));
+    EXPECT_EQ(sink.sizes, (std::vector<std::uint64_t>{second - first - 16, 4}));
+    EXPECT_EQ(sink.last, "tail");
+}
