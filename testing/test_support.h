@@ -1,6 +1,6 @@
 #pragma once
-// What the tests need: mailboxes and files, and from the platform memory and files of
-// several GiB that take no room, hidden files, the system's code for a missing file, and
+// What the tests need: mailboxes and files, and from the platform files of several GiB
+// that take no room, hidden files, the system's code for a missing file, and
 // child processes.
 #include "mailbox_writer.h"
 #include "test_files.h"
@@ -14,20 +14,6 @@
 #include <vector>
 
 namespace carrowin::testing {
-
-// `size` bytes that read as zeros and take memory only where they are written.
-class ZeroedMemory {
-public:
-    explicit ZeroedMemory(std::size_t size);
-    ~ZeroedMemory();
-    ZeroedMemory(const ZeroedMemory&) = delete;
-    ZeroedMemory& operator=(const ZeroedMemory&) = delete;
-    char* data() const { return m_data; }
-
-private:
-    char* m_data;
-    std::size_t m_size;
-};
 
 // A file of `size` bytes holding each piece at its offset and zeros elsewhere, with
 // holes where the file system allows them.

@@ -4,7 +4,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,19 +11,6 @@
 namespace carrowin::testing {
 
 void prepareTestProcess() {}
-
-ZeroedMemory::ZeroedMemory(std::size_t size) : m_data(nullptr), m_size(size)
-{
-    void* mem = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (mem == MAP_FAILED)
-        throw std::system_error(errno, std::generic_category(), "mmap");
-    m_data = static_cast<char*>(mem);
-}
-
-ZeroedMemory::~ZeroedMemory()
-{
-    ::munmap(m_data, m_size);
-}
 
 void writeSparseFile(const std::filesystem::path& path, std::uint64_t size,
                      const std::vector<std::pair<std::uint64_t, std::string>>& pieces)

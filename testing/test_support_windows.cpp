@@ -62,18 +62,6 @@ FileSizeLimit::FileSizeLimit(std::uint64_t) {}
 
 FileSizeLimit::~FileSizeLimit() = default;
 
-ZeroedMemory::ZeroedMemory(std::size_t size) : m_data(nullptr), m_size(size)
-{
-    m_data = static_cast<char*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    if (m_data == nullptr)
-        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), "VirtualAlloc");
-}
-
-ZeroedMemory::~ZeroedMemory()
-{
-    VirtualFree(m_data, 0, MEM_RELEASE);
-}
-
 void writeSparseFile(const std::filesystem::path& path, std::uint64_t size,
                      const std::vector<std::pair<std::uint64_t, std::string>>& pieces)
 {
