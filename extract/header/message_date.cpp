@@ -227,4 +227,30 @@ std::optional<std::int64_t> parseMessageDate(std::string_view text)
     return days * 86400 + d.hour * 3600 + d.minute * 60 + std::min(d.second, 59) - d.offset * 60;
 }
 
+CivilTime civilTimeOf(std::int64_t seconds)
+{
+    // Civil from days (H. Hinnant's algorithm): no time zone, no table of the system.
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    CivilTime t;
+    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    t.year = yoe + era * 400 + (t.month <= 2 ? 1 : 0);
+    t.weekday = static_cast<int>(((days % 7) + 11) % 7); // 1970-01-01 was a Thursday
+    t.hour = static_cast<int>(rest / 3600);
+    t.minute = static_cast<int>(rest / 60 % 60);
+    t.second = static_cast<int>(rest % 60);
+    return t;
+}
+
 } // namespace carrowin::extract

@@ -16,9 +16,6 @@ namespace carrowin::extract {
 // 255 bytes with its number.
 std::string maildirFolderName(std::string_view mailboxName, std::string_view number = "");
 
-// IMAP's modified UTF-7 of UTF-8 text; bytes that are no UTF-8 are read as Windows-1252.
-std::string modifiedUtf7(std::string_view text);
-
 // A Maildir file name that no other delivery gives: "<seconds>.M<microseconds>P<pid>Q<n>."
 // + the host's name, with "/" and ":" written as "\057" and "\072".
 std::string maildirUniqueName(std::int64_t seconds, std::uint32_t microseconds, std::uint32_t pid, std::uint64_t n,

@@ -135,41 +135,22 @@ std::optional<std::string> fromLineSender(std::string_view field)
 
 std::optional<std::string> asctimeOf(std::int64_t seconds)
 {
-    static constexpr std::array<const char*, 7> kDays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static constexpr std::array<const char*, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    // Civil from days (H. Hinnant's algorithm): no time zone, no table of the system.
-    std::int64_t days = seconds / 86400;
-    std::int64_t rest = seconds % 86400;
-    if (rest < 0) {
-        rest += 86400;
-        --days;
-    }
-    const std::int64_t weekday = ((days % 7) + 11) % 7; // 1970-01-01 was a Thursday
-    const std::int64_t z = days + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
-    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-    if (year < 1000 || year > 9999)
+    const CivilTime t = civilTimeOf(seconds);
+    if (t.year < 1000 || t.year > 9999)
         return std::nullopt; // a From line has four digits for it
     // "Thu Jan  1 00:00:00 1970", written out by hand: one for every message of an mbox.
-    std::string text = std::string(kDays[weekday]) + " " + kMonths[month - 1] + " dd hh:mm:ss yyyy";
+    std::string text = std::string(kDayNames[t.weekday]) + " " + kMonthNames[t.month - 1] + " dd hh:mm:ss yyyy";
     const auto put = [&](std::size_t at, std::int64_t value, int digits) {
         for (int i = digits - 1; i >= 0; --i, value /= 10)
             text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
     };
-    put(8, day, 2);
-    if (day < 10)
+    put(8, t.day, 2);
+    if (t.day < 10)
         text[8] = ' ';
-    put(11, rest / 3600, 2);
-    put(14, rest / 60 % 60, 2);
-    put(17, rest % 60, 2);
-    put(20, year, 4);
+    put(11, t.hour, 2);
+    put(14, t.minute, 2);
+    put(17, t.second, 2);
+    put(20, t.year, 4);
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "maildir_store.h"
 #include "mbox_store.h"
 #include "maildir_format.h"
+#include "modified_utf7.h"
 #include "mbox_format.h"
 #include "run_fixture.h"
 #include "test_support.h"
@@ -121,7 +122,7 @@ TEST(MaildirNames, FoldersAreOneMaildirPlusPlusLevelInModifiedUtf7)
             EXPECT_LE(folder.size(), 255u);
             EXPECT_TRUE(folder.ends_with(number)) << folder;
             // The whole characters it kept: one more would not fit.
-            const auto encoded = [&](int n) { return "." + modifiedUtf7(repeated(character, n) + std::string(number)); };
+            const auto encoded = [&](int n) { return "." + carrowin::text::modifiedUtf7(repeated(character, n) + std::string(number)); };
             int kept = 0;
             while (kept < count && encoded(kept) != folder)
                 ++kept;
