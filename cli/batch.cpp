@@ -30,9 +30,11 @@ void Batch::addMailbox(const std::string& mailbox)
 {
     const std::string name = mailbox == "-" ? "Mailbox"
                                             : mailboxFolderName(text::utf8FromPath(text::pathFromUtf8(mailbox).filename()), neverTaken);
-    m_jobs.push_back({mailbox, {m_options.output, name}, ""});
-    // The top of a tree is this mailbox's: a FOLDER's Inbox goes beside it, not into it.
-    m_treeTopGiven = m_treeTopGiven || formatInfo(m_options.format).layout == Layout::Tree;
+    m_jobs.push_back({mailbox, destination(m_options.output, name), ""});
+    // The top of a tree (or the account's folder) is this mailbox's: a FOLDER's Inbox goes
+    // beside it, not into it.
+    const Layout layout = formatInfo(m_options.format).layout;
+    m_treeTopGiven = m_treeTopGiven || layout == Layout::Tree || layout == Layout::Account;
 }
 
 bool Batch::addFolder(const std::string& folder, std::error_code& ec)
@@ -46,7 +48,7 @@ bool Batch::addFolder(const std::string& folder, std::error_code& ec)
 Job Batch::folderJob(const std::string& folder, const std::string& fileName)
 {
     const std::string base = mailboxFolderName(fileName, neverTaken);
-    Job job{text::joinPath(folder, fileName), {m_options.output, base}, ""};
+    Job job{text::joinPath(folder, fileName), destination(m_options.output, base), ""};
     switch (formatInfo(m_options.format).layout) {
     case Layout::FolderEach: {
         const std::string sub = ownFolderName(fileName);
@@ -66,8 +68,32 @@ Job Batch::folderJob(const std::string& folder, const std::string& fileName)
         job.to.subfolder = true;
         break;
     }
+    case Layout::Account: { // the Inbox into the account's folder
+        if (isInbox(base) && !std::exchange(m_treeTopGiven, true))
+            break;
+        job.to.name = accountFolderName(base);
+        job.to.folder = m_options.output + "/" + job.to.name;
+        job.to.subfolder = true;
+        break;
+    }
     }
     return job;
+}
+
+Destination Batch::destination(const std::string& folder, const std::string& name) const
+{
+    return {folder, name, false, m_options.account, m_options.imapUrl ? m_options.imapUrl->folder : std::string()};
+}
+
+// A folder under the account's that no other mailbox of the batch has, numbered as a
+// tree's subfolders are; a server that keeps names without case sees none twice.
+std::string Batch::accountFolderName(const std::string& base)
+{
+    for (std::uint64_t n = isInbox(base) ? 1 : 0;; ++n) {
+        const std::string sub = base + (n == 0 ? "" : "(" + std::to_string(n) + ")");
+        if (m_treeGiven.insert(text::asciiLowered(sub)).second)
+            return sub;
+    }
 }
 
 // A folder of the tree that no other mailbox of the batch has: numbered "(1)", "(2)"...

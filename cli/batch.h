@@ -44,12 +44,14 @@ private:
     // A name of a folder of its own for the mailbox, free in DIR.
     std::string ownFolderName(const std::string& fileName);
     std::string treeFolderName(const std::string& base);
+    std::string accountFolderName(const std::string& base);
+    Destination destination(const std::string& folder, const std::string& name) const;
     bool isTaken(const std::string& name) const;
 
     const Options& m_options;
     std::vector<Job> m_jobs;
     std::unordered_set<std::string> m_given; // folder names this batch gave, by fileNameKey
-    std::unordered_set<std::string> m_treeGiven; // Maildir++ folders this batch gave
+    std::unordered_set<std::string> m_treeGiven; // Maildir++ (or an account's) folders this batch gave
     bool m_treeTopGiven = false;
 };
 

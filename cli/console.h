@@ -48,4 +48,17 @@ bool enableRedraw(std::FILE* stream);
 // How many columns the terminal of `stream` has now; 80 when it cannot tell.
 int terminalColumns(std::FILE* stream);
 
+// An environment variable's value, as UTF-8; none when it is not set.
+std::optional<std::string> environmentVariable(const char* name);
+
+// A line typed on the terminal, after `prompt` there, without its echo: the terminal's
+// own, never standard input (which may carry a mailbox). None when the program has no
+// terminal. Interrupted, the terminal gets its echo back.
+std::optional<std::string> readSecretLine(const std::string& prompt);
+
+// The first line that `command`, run by the system's shell, writes to standard output,
+// without its line end; none, with `why` set, when it cannot be run, fails or writes
+// nothing. What it writes to standard error goes to the program's.
+std::optional<std::string> commandOutputLine(const std::string& command, std::string& why);
+
 } // namespace carrowin::cli

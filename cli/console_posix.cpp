@@ -2,8 +2,13 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace carrowin::cli {
@@ -17,6 +22,17 @@ void onStop(int signal)
 {
     if (g_signal == 0)
         g_signal = signal;
+}
+
+// The terminal while a secret is typed on it: its settings, put back by a signal too.
+int g_terminal = -1;
+termios g_echoing{};
+
+void restoreEcho(int signal)
+{
+    ::tcsetattr(g_terminal, TCSAFLUSH, &g_echoing);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 } // namespace
@@ -87,6 +103,73 @@ int terminalColumns(std::FILE* stream)
 {
     winsize size{};
     return ::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
+
+std::optional<std::string> environmentVariable(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+std::optional<std::string> readSecretLine(const std::string& prompt)
+{
+    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    termios quiet{};
+    if (::tcgetattr(fd, &g_echoing) != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    g_terminal = fd;
+    struct sigaction restore{}, before[3]{};
+    restore.sa_handler = restoreEcho;
+    sigemptyset(&restore.sa_mask);
+    const int signals[3]{SIGINT, SIGTERM, SIGHUP};
+    for (int i = 0; i < 3; ++i)
+        sigaction(signals[i], &restore, &before[i]);
+    quiet = g_echoing;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    (void)!::write(fd, prompt.data(), prompt.size());
+    ::tcsetattr(fd, TCSAFLUSH, &quiet);
+    std::string line;
+    char c = 0;
+    while (::read(fd, &c, 1) == 1 && c != '\n')
+        line += c;
+    ::tcsetattr(fd, TCSAFLUSH, &g_echoing);
+    for (int i = 0; i < 3; ++i)
+        sigaction(signals[i], &before[i], nullptr);
+    ::close(fd);
+    g_terminal = -1;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+std::optional<std::string> commandOutputLine(const std::string& command, std::string& why)
+{
+    std::FILE* out = ::popen(command.c_str(), "r");
+    if (!out) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string all;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        all.append(buffer, n);
+    const int status = ::pclose(out);
+    if (status != 0) {
+        why = WIFEXITED(status) ? "it ended with status " + std::to_string(WEXITSTATUS(status))
+                                : std::string("it was ended by a signal");
+        return std::nullopt;
+    }
+    const std::string line = all.substr(0, all.find_first_of("\r\n"));
+    if (line.empty()) {
+        why = "it printed nothing";
+        return std::nullopt;
+    }
+    return line;
 }
 
 } // namespace carrowin::cli

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -121,6 +123,65 @@ int terminalColumns(std::FILE* stream)
     if (!GetConsoleScreenBufferInfo(handleOf(stream), &info))
         return 80;
     return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+std::optional<std::string> environmentVariable(const char* name)
+{
+    const wchar_t* value = _wgetenv(text::wideFromUtf8(name).c_str());
+    return value ? std::optional<std::string>(text::utf8FromWide(value)) : std::nullopt;
+}
+
+std::optional<std::string> readSecretLine(const std::string& prompt)
+{
+    const HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+    const HANDLE out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD mode = 0;
+    std::optional<std::string> line;
+    if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode)) {
+        const std::wstring shown = text::wideFromUtf8(prompt);
+        DWORD n = 0;
+        WriteConsoleW(out, shown.data(), static_cast<DWORD>(shown.size()), &n, nullptr);
+        SetConsoleMode(in, (mode | ENABLE_LINE_INPUT) & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+        std::wstring typed;
+        wchar_t c = 0;
+        while (ReadConsoleW(in, &c, 1, &n, nullptr) && n == 1 && c != L'\n')
+            if (c != L'\r')
+                typed += c;
+        SetConsoleMode(in, mode);
+        WriteConsoleW(out, L"\r\n", 2, &n, nullptr);
+        line = text::utf8FromWide(typed);
+    }
+    if (in != INVALID_HANDLE_VALUE)
+        CloseHandle(in);
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    return line;
+}
+
+std::optional<std::string> commandOutputLine(const std::string& command, std::string& why)
+{
+    std::FILE* out = _wpopen(text::wideFromUtf8(command).c_str(), L"rb");
+    if (!out) {
+        why = "it cannot be run";
+        return std::nullopt;
+    }
+    std::string all;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        all.append(buffer, n);
+    const int status = _pclose(out);
+    if (status != 0) {
+        why = "it ended with status " + std::to_string(status);
+        return std::nullopt;
+    }
+    const std::string line = all.substr(0, all.find_first_of("\r\n"));
+    if (line.empty()) {
+        why = "it printed nothing";
+        return std::nullopt;
+    }
+    return line;
 }
 
 } // namespace carrowin::cli

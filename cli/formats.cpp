@@ -1,6 +1,7 @@
 #include "formats.h"
 
 #include "ascii.h"
+#include "imap_store.h"
 #include "maildir_store.h"
 #include "mbox_store.h"
 
@@ -9,10 +10,12 @@
 namespace carrowin::cli {
 namespace {
 
+constexpr std::string_view kFilesKept = "the files written so far are kept";
+
 constexpr std::array kFormats{
     FormatInfo{
         Format::Eml, "eml", "a file for every message, named after its subject (the default)\n", true, {}, {},
-        Layout::FolderEach,
+        "written", kFilesKept, Layout::FolderEach,
         [](const Destination&, extract::NamingHost& naming) { return extract::emlStore(naming); }},
     FormatInfo{
         Format::Mbox, "mbox",
@@ -22,7 +25,7 @@ constexpr std::array kFormats{
         "that begin with \"From \" (after any \">\") quoted with one \">\" more\n"
         "(mboxrd); the file gets its name once it is complete\n",
         false, "an mbox file is never added to (--format maildir adds only the messages that are not there yet)", {},
-        Layout::FileEach,
+        "written", kFilesKept, Layout::FileEach,
         [](const Destination& to, extract::NamingHost&) { return extract::mboxStore(to.folder, to.name); }},
     FormatInfo{
         Format::Maildir, "maildir",
@@ -30,8 +33,21 @@ constexpr std::array kFormats{
         "bytes, marked as read; a FOLDER or --store makes DIR one Maildir++\n"
         "tree, the Inbox at its top and each other mailbox a subfolder\n"
         "(DIR/.Sent Items); not on Windows, whose file names cannot hold \":\"\n",
-        false, {}, "Maildir file names hold \":\", which Windows does not allow; use --format mbox", Layout::Tree,
+        false, {}, "Maildir file names hold \":\", which Windows does not allow; use --format mbox", "written",
+        kFilesKept, Layout::Tree,
         [](const Destination& to, extract::NamingHost&) { return extract::maildirStore(to.folder, to.subfolder); }},
+    FormatInfo{
+        Format::Imap, "imap",
+        "an IMAP account, -o imaps://USER@HOST[:PORT][/FOLDER] (imap:// for a\n"
+        "server that starts TLS with STARTTLS): each message appended to\n"
+        "FOLDER (INBOX by default) as its exact bytes, marked as read, dated\n"
+        "by its Date: header; a FOLDER or --store puts the Inbox into FOLDER\n"
+        "and each other mailbox into a folder under it (INBOX/Sent Items),\n"
+        "made when missing; a message counts once the server confirms it\n",
+        false, {}, {}, "uploaded", "the messages the server confirmed stay there", Layout::Account,
+        [](const Destination& to, extract::NamingHost&) {
+            return extract::imapStore(to.account, {to.accountFolder, to.subfolder ? to.name : std::string()});
+        }},
 };
 
 constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
@@ -47,6 +63,8 @@ constexpr std::size_t rowOf(Format format)
         return 1;
     case Format::Maildir:
         return 2;
+    case Format::Imap:
+        return 3;
     }
     return kNoRow;
 }

@@ -1,5 +1,6 @@
 // carrowin-cli: splits OE4 mailboxes into one file per message, named as the window
 // names them.
+#include "account.h"
 #include "archive.h"
 #include "batch.h"
 #include "console.h"
@@ -63,7 +64,7 @@ int addSources(const Options& o, Batch& batch)
 // "4 mailboxes, 12,345 messages written to out; 1 failed"
 std::string totalsText(const Options& o, std::uint64_t split, std::uint64_t failed, const Tally& total)
 {
-    return withThousands(split) + (split == 1 ? " mailbox, " : " mailboxes, ") + summaryText(total, o.output, o.run.dryRun)
+    return withThousands(split) + (split == 1 ? " mailbox, " : " mailboxes, ") + summaryText(total, o.output, o.run.dryRun, formatInfo(o.format).written)
            + (failed > 0 ? "; " + withThousands(failed) + " failed" : "");
 }
 
@@ -74,15 +75,21 @@ int run(const Options& o)
     SummaryOut out;
     Tally total;
     std::uint64_t split = 0;
-    for (Job job : batch.jobs()) {
+    for (std::size_t i = 0; i < batch.jobs().size(); ++i) {
+        Job job = batch.jobs()[i];
         batch.claimFolder(job);
         const int rc = splitMailbox(o, job, total, out);
-        if (rc > 1) {
-            std::cerr << "carrowin-cli: interrupted; the files written so far are kept" << std::endl;
+        if (rc > 128) {
+            std::cerr << "carrowin-cli: interrupted; " << formatInfo(o.format).kept << std::endl;
             return rc;
         }
         split += rc == 0 ? 1 : 0;
         status = std::max(status, rc);
+        // A server that cannot be reached, or that refuses the login, refuses the next too.
+        if ((rc == kConnectionStatus || rc == kAuthenticationStatus) && i + 1 < batch.jobs().size()) {
+            std::cerr << "carrowin-cli: the mailboxes after it are left out" << std::endl;
+            return status;
+        }
     }
     if (batch.jobs().size() > 1) {
         const std::string totals = totalsText(o, split, batch.jobs().size() - split, total);
@@ -108,6 +115,9 @@ int main(int argc, char** argv)
     const auto parsed = parseArguments(utf8Arguments(argc, argv));
     if (const int* status = std::get_if<int>(&parsed))
         return *status;
+    Options o = std::get<Options>(parsed);
+    if (const int status = prepareAccount(o))
+        return status;
     installStopHandlers();
-    return run(std::get<Options>(parsed));
+    return run(o);
 }

@@ -118,6 +118,11 @@ void describe(CLI::App& app, Options& o)
     app.add_flag("--decode-subjects", o.run.decodeSubjects, "Name files by the header's Subject:, decoded");
     app.add_flag("--dry-run", o.run.dryRun, "Write nothing; list the name each message would get");
     app.add_flag("--skip-existing", o.run.skipExisting, "Skip a message that a file of its name already holds");
+    app.add_option("--ca-file", o.caFile, "imap: trust a server whose certificate FILE's CAs sign")->type_name("FILE");
+    app.add_option("--password-file", o.passwordFile, "imap: the password is the first line of FILE")
+        ->type_name("FILE");
+    app.add_option("--oauth2-token-command", o.tokenCommand, "imap: log in with the OAuth 2 token that CMD prints")
+        ->type_name("CMD");
     app.add_option("SOURCE", o.sources, "A MAILBOX file, a FOLDER of mailboxes, or - (below)")->type_name("");
     app.set_version_flag("--version", "carrowin-cli " CARROWIN_VERSION);
     app.footer(kSources + formatsHelp() + kDetails + interruptionStatusHelp() + kExamples);
@@ -153,6 +158,33 @@ int checkFormat(const Options& o)
     return 0;
 }
 
+// An account is given to --format imap only, as a URL, and without its password.
+int checkAccount(Options& o)
+{
+    const bool url = extract::imap::looksLikeImapUrl(o.output);
+    if (o.format != Format::Imap) {
+        if (url)
+            return usageError("-o names an IMAP account: give --format imap to upload to it");
+        for (const auto& [given, option] : {std::pair{o.caFile.has_value(), "--ca-file"},
+                                            std::pair{o.passwordFile.has_value(), "--password-file"},
+                                            std::pair{o.tokenCommand.has_value(), "--oauth2-token-command"}})
+            if (given)
+                return usageError(std::string(option) + " is for --format imap only");
+        return 0;
+    }
+    if (!url)
+        return usageError("--format imap uploads to an account: give it as -o imaps://USER@HOST[:PORT][/FOLDER]");
+    // The words never repeat the URL: a password put into it would be shown.
+    std::string error;
+    o.imapUrl = extract::imap::parseImapUrl(o.output, error);
+    if (!o.imapUrl)
+        return usageError("-o is no IMAP account: " + error);
+    if (o.passwordFile && o.tokenCommand)
+        return usageError("--password-file and --oauth2-token-command: give one of them");
+    o.output = extract::imap::shownUrl(*o.imapUrl);
+    return 0;
+}
+
 } // namespace
 
 std::variant<Options, int> parseArguments(std::vector<std::string> args)
@@ -180,6 +212,8 @@ std::variant<Options, int> parseArguments(std::vector<std::string> args)
     if (std::count(o.sources.begin(), o.sources.end(), "-") > 1)
         return usageError("standard input (-) can be read once only");
     if (const int refused = checkFormat(o))
+        return refused;
+    if (const int refused = checkAccount(o))
         return refused;
     // The output folder is made, with its parents, when a message is about to be written:
     // a batch whose every mailbox fails leaves nothing behind, and a dry run makes nothing.

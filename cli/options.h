@@ -1,6 +1,7 @@
 #pragma once
 // carrowin-cli's command line: what it asks for, read with CLI11.
 #include "formats.h"
+#include "imap_url.h"
 #include "run_host.h"
 
 #include <optional>
@@ -19,6 +20,14 @@ struct Options {
     bool store = false;
     extract::RunOptions run;
     std::vector<std::string> sources;
+    // --format imap: the account of -o (output then holds it as it is shown), how the
+    // server's certificate is trusted and where the secret comes from; the account with
+    // its secret once it is known (never in a dry run, which connects to nothing).
+    std::optional<extract::imap::ImapUrl> imapUrl;
+    std::optional<std::string> caFile;
+    std::optional<std::string> passwordFile;
+    std::optional<std::string> tokenCommand;
+    std::shared_ptr<const extract::imap::ServerAccount> account;
 };
 
 // The options of the UTF-8 arguments, or the exit status when there is nothing to run:

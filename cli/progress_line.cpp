@@ -16,7 +16,10 @@ std::string ProgressLine::format(const std::string& label, const extract::Progre
     char total[48] = ""; // not known of a stream
     if (p.bytesTotal > 0)
         std::snprintf(total, sizeof total, " of %.1f", static_cast<double>(p.bytesTotal) / kMiB);
-    std::snprintf(buf, sizeof buf, ": %" PRIu64 " messages, %.1f%s MiB, %.1f MiB/s", p.filesNamed,
+    char confirmed[48] = ""; // where a server confirms the messages, their bytes
+    if (p.bytesNamed > 0)
+        std::snprintf(confirmed, sizeof confirmed, " (%.1f MiB confirmed)", static_cast<double>(p.bytesNamed) / kMiB);
+    std::snprintf(buf, sizeof buf, ": %" PRIu64 " messages%s, %.1f%s MiB, %.1f MiB/s", p.filesNamed, confirmed,
                   static_cast<double>(p.bytesDone) / kMiB, total, rate);
     const std::string figures(buf);
     // One column stays free: a line that fills the last one wraps on some terminals.
@@ -31,14 +34,16 @@ std::string ProgressLine::format(const std::string& label, const extract::Progre
     return "\u2026" + label.substr(from) + figures;
 }
 
-std::string summaryText(const Tally& tally, const std::string& folder, bool dryRun)
+std::string summaryText(const Tally& tally, const std::string& folder, bool dryRun, std::string_view written)
 {
-    std::string text = withThousands(tally.written) + (tally.written == 1 ? " message" : " messages")
-                       + (dryRun ? " would be written to " : " written to ") + folder;
+    std::string text = withThousands(tally.written) + (tally.written == 1 ? " message " : " messages ")
+                       + (dryRun ? "would be " : "") + std::string(written) + " to " + folder;
     if (tally.skipped > 0)
         text += "; " + withThousands(tally.skipped) + " already there";
     if (tally.undated > 0)
         text += "; " + withThousands(tally.undated) + " without a readable date";
+    if (tally.refused > 0)
+        text += "; " + withThousands(tally.refused) + " refused";
     return text;
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace carrowin::cli {
 
@@ -37,16 +38,20 @@ struct Tally {
     std::uint64_t written = 0;
     std::uint64_t skipped = 0; // already there
     std::uint64_t undated = 0; // written without a readable date
+    std::uint64_t refused = 0; // not written, each said on its own line
     void add(const Tally& t)
     {
         written += t.written;
         skipped += t.skipped;
         undated += t.undated;
+        refused += t.refused;
     }
 };
 
-// "12,345 messages written to out; 3 already there; 1 without a readable date" (one
-// message, several messages; "would be written" for a dry run).
-std::string summaryText(const Tally& tally, const std::string& folder, bool dryRun);
+// "12,345 messages written to out; 3 already there; 1 without a readable date; 2 refused"
+// (one message, several messages; "would be written" for a dry run; `written` is what
+// the format does: "written", "uploaded").
+std::string summaryText(const Tally& tally, const std::string& folder, bool dryRun,
+                        std::string_view written = "written");
 
 } // namespace carrowin::cli

@@ -18,9 +18,16 @@ private:
     int m_error = 0;
 };
 
+// The exit statuses of an upload's failures: the server could not be reached, or the
+// connection to it failed or was lost; it refused the login; it refused a folder or a
+// message.
+inline constexpr int kConnectionStatus = 3;
+inline constexpr int kAuthenticationStatus = 4;
+inline constexpr int kRefusedStatus = 5;
+
 // Splits the job's mailbox and prints its summary (to stderr in a dry run, whose
 // standard output holds the names alone). Returns 0, 1 when it failed (said on stderr),
-// or the interruption's status.
+// a server's status above, or the interruption's status (above 128).
 int splitMailbox(const Options& o, const Job& job, Tally& total, SummaryOut& out);
 
 } // namespace carrowin::cli

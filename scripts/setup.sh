@@ -10,16 +10,19 @@ targets=("${@:2}")
 
 if [ "$preset" = windows ]; then
   packages=(cmake ninja-build libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine xvfb
-            nsis zip unzip binutils x11-utils) # the zip and the installer, and their tests
+            nsis zip unzip binutils x11-utils # the zip and the installer, and their tests
+            dovecot-imapd openssl python3) # the upload's test: a server of its own, with TLS
 else
-  packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev
+  packages=(g++ cmake ninja-build pkgconf libgtest-dev libcli11-dev libssl-dev
             qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation2
             help2man man-db desktop-file-utils appstream
             # the window on a virtual desktop, read by AT-SPI as a screen reader reads it
             xvfb openbox x11-utils dbus-daemon libglib2.0-bin at-spi2-core python3-pyatspi
             # mbox and Maildir output read back by an IMAP server the tests start themselves,
             # and by formail (procmail's), which splits an mbox as mail filters do
-            dovecot-imapd procmail)
+            dovecot-imapd procmail
+            # the IMAP upload's tests: their certificates made with openssl
+            openssl)
 fi
 if [ "$preset" = package ]; then
   packages+=(dpkg-dev lintian) # the .deb's dependencies are found by dpkg-shlibdeps

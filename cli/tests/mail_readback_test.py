@@ -10,20 +10,20 @@ own, named after it, that the server opens.
 
 usage: mail_readback_test.py CARROWIN_CLI MAKE_MAILBOX
 """
-import email.utils
-import grp
 import imaplib
 import mailbox
 import os
-import pwd
 import re
 import shutil
-import socket
 import struct
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "testing"))
+from mail_servers import (Dovecot, as_imap, date_of, fetch_all, imap_folders, oe4_mailbox,  # noqa: E402
+                          oe4_records, served_user)
 
 CLI, MAKE_MAILBOX = sys.argv[1], sys.argv[2]
 FAILURES = []
@@ -33,15 +33,6 @@ def check(ok, what):
     if not ok:
         FAILURES.append(what)
         print("FAIL:", what, file=sys.stderr)
-
-
-def oe4_mailbox(messages):
-    out = b"JMF6" + b"\0" * 80
-    for number, text in enumerate(messages, 1):
-        pad = (4 - len(text) % 4) % 4
-        out += b"\x00\x7f\x00\x7f" + struct.pack("<III", number, 16 + len(text) + pad, len(text))
-        out += text + b"\0" * pad
-    return out
 
 
 # What mail rescued from old backups holds: "From " lines in bodies (quoted or not, and
@@ -63,26 +54,6 @@ ODD = [
     b"Return-Path: <a\\>\r\nFrom: \"a<b\" <c@example.com>\r\nSubject: a backslash\r\n\r\nescaped\r\n",
     b"Subject: a header alone\r\nDate: Wed, 4 Jul 2001 10:00:00 +0000\r\n",
 ]
-
-
-def oe4_records(path):
-    """The messages of an OE4 mailbox, each as its own bytes: the text its record's header
-    gives where the header is sound (the text fits, zeros follow it), else the body."""
-    data = open(path, "rb").read()
-    marker = b"\x00\x7f\x00\x7f"
-    messages = []
-    at = data.find(marker)
-    while at >= 0:
-        following = data.find(marker, at + 16)
-        body = data[at + 16:len(data) if following < 0 else following]
-        header = data[at:at + 16]
-        if len(header) == 16:
-            size = struct.unpack("<I", header[12:16])[0]
-            if size <= len(body) and not body[size:].strip(b"\0"):
-                body = body[:size]
-        messages.append(body)
-        at = following
-    return messages
 
 
 # The mailboxes of the store and where each goes: its mbox file; its Maildir++ folder as
@@ -140,21 +111,6 @@ def in_mbox(message):
     return mboxrd(message) + (b"" if message.endswith(b"\n") or not message else b"\n")
 
 
-def date_of(message):
-    header = re.split(rb"\r?\n\r?\n", message, maxsplit=1)[0]
-    m = re.search(rb"(?im)^Date:[ \t]*(.*?)\r?$", header)
-    if not m:
-        return None
-    parsed = email.utils.parsedate_tz(m.group(1).decode("latin-1"))
-    return email.utils.mktime_tz(parsed) if parsed else None
-
-
-def as_imap(message):
-    """How Dovecot serves a message's bytes: every line end CRLF, and a NUL (which IMAP
-    does not allow in a message) as 0x80."""
-    return re.sub(rb"\r?\n", b"\r\n", message).replace(b"\0", b"\x80")
-
-
 def check_python_mbox(folder, refs):
     for name, messages in refs.items():
         box = mailbox.mbox(os.path.join(folder, MAILBOXES[name][0]), create=False)
@@ -202,133 +158,6 @@ def check_python_maildir(folder, refs):
             when = date_of(box.get_bytes(key))
             if when is not None:
                 check(abs(msg.get_date() - when) < 1, "%s: the file's time is its Date" % key)
-
-
-# ---- Dovecot
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class Dovecot:
-    """A Dovecot of the test's own over `mail_location`, serving as `user`."""
-
-    def __init__(self, root, mail_location, user, plugins=""):
-        self.root = root
-        self.port = free_port()
-        self.conf = os.path.join(root, "dovecot.conf")
-        self.log = os.path.join(root, "dovecot.log")
-        me = pwd.getpwuid(os.getuid()).pw_name
-        as_root = os.getuid() == 0
-        with open(self.conf, "w") as f:
-            f.write(f"""base_dir = {root}/run
-state_dir = {root}/state
-log_path = {self.log}
-info_log_path = {self.log}
-listen = 127.0.0.1
-protocols = imap
-ssl = no
-disable_plaintext_auth = no
-auth_mechanisms = plain
-default_login_user = {"dovenull" if as_root else me}
-default_internal_user = {"dovecot" if as_root else me}
-default_internal_group = {"dovecot" if as_root else grp.getgrgid(os.getgid()).gr_name}
-first_valid_uid = 0
-mail_plugins = {plugins}
-namespace inbox {{
-  inbox = yes
-  separator = /
-}}
-passdb {{
-  driver = static
-  args = password=secret
-}}
-userdb {{
-  driver = static
-  args = uid={user.pw_uid} gid={user.pw_gid} home={root}/home
-}}
-mail_location = {mail_location}
-service imap-login {{
-  inet_listener imap {{
-    address = 127.0.0.1
-    port = {self.port}
-  }}
-  inet_listener imaps {{
-    port = 0
-  }}
-}}
-service anvil {{
-  chroot =
-}}
-service imap-login {{
-  chroot =
-}}
-""")
-        env = dict(os.environ, TZ="UTC")
-        subprocess.run(["/usr/sbin/dovecot", "-c", self.conf], check=True, env=env)
-        deadline = time.time() + 20
-        while True:
-            try:
-                socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
-                break
-            except OSError:
-                if time.time() > deadline:
-                    self.stop()
-                    sys.exit("Dovecot did not start:\n" + self.log_text())
-                time.sleep(0.05)
-
-    def log_text(self):
-        try:
-            return open(self.log, errors="replace").read()
-        except OSError:
-            return ""
-
-    def doveadm(self, *args):
-        return subprocess.run(["/usr/bin/doveadm", "-c", self.conf, *args], capture_output=True, text=True)
-
-    def stop(self):
-        subprocess.run(["/usr/bin/doveadm", "-c", self.conf, "stop"], capture_output=True)
-
-
-def imap_folders(imap):
-    typ, listed = imap.list()
-    assert typ == "OK", listed
-    names = []
-    for line in listed:
-        m = re.match(rb'\((?P<flags>[^)]*)\) (?:"[^"]*"|NIL) (?P<name>.*)$', line)
-        name = m.group("name")
-        if name.startswith(b'"'):
-            name = re.sub(rb'\\(.)', rb'\1', name[1:-1])
-        if b"\\Noselect" not in m.group("flags"):
-            names.append(name.decode())
-    return names
-
-
-def fetch_all(imap, folder):
-    typ, data = imap.select('"' + folder.replace("\\", "\\\\").replace('"', '\\"') + '"', readonly=True)
-    assert typ == "OK", (folder, data)
-    if int(data[0]) == 0:
-        return []
-    typ, data = imap.fetch("1:*", "(INTERNALDATE BODY.PEEK[])")
-    assert typ == "OK", data
-    out = []
-    for item in data:
-        if isinstance(item, tuple):
-            out.append((int(time.mktime(imaplib.Internaldate2tuple(item[0]))), item[1]))
-    return out
-
-
-def served_user(root):
-    """Dovecot serves mail as an ordinary user: as root, nobody (owning the copy)."""
-    if os.getuid() != 0:
-        return pwd.getpwuid(os.getuid())
-    user = pwd.getpwnam("nobody")
-    for dirpath, dirnames, filenames in os.walk(root):
-        for entry in [dirpath] + [os.path.join(dirpath, n) for n in filenames]:
-            os.chown(entry, user.pw_uid, user.pw_gid)
-    return user
 
 
 def check_imap(server_root, folder_map, refs, transform, what):

@@ -8,9 +8,12 @@
 namespace carrowin::extract {
 
 enum class ErrorKind {
-    Settings,   // refused before anything was written
-    Mailbox,    // the mailbox cannot be opened, read, or is not a mailbox
-    Output,     // an output file or folder cannot be created or written
+    Settings,       // refused before anything was written
+    Mailbox,        // the mailbox cannot be opened, read, or is not a mailbox
+    Output,         // an output file or folder cannot be created or written
+    Connection,     // a server cannot be reached, its TLS fails, or the connection is lost
+    Authentication, // a server refuses the credentials
+    Server,         // a server refuses what is asked of it (a folder, a message, the quota)
 };
 
 class ExtractError : public std::runtime_error {

@@ -10,6 +10,7 @@ namespace carrowin::extract {
 struct Progress {
     std::uint64_t filesQueued = 0; // messages handed on to be written (in a dry run: planned)
     std::uint64_t filesNamed = 0;  // of those, the ones that are durable under their names
+    std::uint64_t bytesNamed = 0;  // of the messages named: their bytes (a server's upload counts them)
     std::uint64_t bytesDone = 0;   // mailbox bytes read so far
     std::uint64_t bytesTotal = 0;  // mailbox size; 0 when it is not known (a stream)
 };
@@ -21,6 +22,15 @@ struct PlannedFile {
     std::uint64_t size = 0;   // of the message, in bytes
     std::string fileName;     // where it would go; with skipExisting, the file it equals
     bool alreadyThere = false;
+};
+
+// A message that a store would not take, or that the server it writes to refused, while
+// the run goes on with the next.
+struct RefusedMessage {
+    std::uint64_t number = 0; // 1 for the mailbox's first message
+    std::uint64_t offset = 0; // of its record in the mailbox
+    std::uint64_t size = 0;   // of the message, in bytes
+    std::string reason;       // why, in words: "it holds a NUL byte, ..."
 };
 
 // What a front end provides to a run. All calls come from the thread that runs it.
@@ -47,6 +57,8 @@ public:
     virtual void writing(const Progress& progress) { (void)progress; }
     // A dry run's message, named.
     virtual void planned(const PlannedFile& file) { (void)file; }
+    // A message refused: it is not written, and the summary counts it apart.
+    virtual void refused(const RefusedMessage& message) { (void)message; }
 };
 
 // What a run does besides writing every message; all off by default.
@@ -70,6 +82,7 @@ struct RunSummary {
     std::uint64_t filesWritten = 0; // and named; in a dry run: that would be
     std::uint64_t skipped = 0;      // already there (skipExisting)
     std::uint64_t undated = 0;      // written without a date that could be read (dates)
+    std::uint64_t refused = 0;      // not written, each told to the host (RunHost::refused)
     std::string fileName;           // a format that writes a mailbox as one file: its name
                                     // in the output folder (in a dry run, the one it would get)
 };

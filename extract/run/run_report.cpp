@@ -38,7 +38,9 @@ bool RunReport::bodyGrows(std::size_t n)
 
 void RunReport::writing()
 {
-    m_host.writing({m_progress.filesQueued, m_progress.filesNamed, m_pieceAt, m_progress.bytesTotal});
+    Progress p = m_progress;
+    p.bytesDone = m_pieceAt;
+    m_host.writing(p);
 }
 
 void RunReport::handedOn(const MessageDone& m, std::string_view name)
@@ -61,18 +63,25 @@ void RunReport::done(const MessageDone& m, std::string_view name, bool alreadyTh
     m_host.messageDone(m_progress);
 }
 
-void RunReport::named(std::uint64_t count, const std::string& lastBaseName)
+void RunReport::refused(const MessageDone& m, const std::string& reason)
+{
+    ++m_refused;
+    m_host.refused({m.number, m.marker, m.size, reason});
+}
+
+void RunReport::named(std::uint64_t count, const std::string& lastBaseName, std::uint64_t bytes)
 {
     if (count == m_progress.filesNamed)
         return;
     m_progress.filesNamed = count;
+    m_progress.bytesNamed = bytes;
     m_host.filesNamed(m_progress, lastBaseName);
 }
 
 RunSummary RunReport::summary() const
 {
     return {m_cancelled ? RunEnding::Cancelled : RunEnding::Completed,
-            m_dryRun ? m_progress.filesQueued : m_progress.filesNamed, m_skipped, m_undated, {}};
+            m_dryRun ? m_progress.filesQueued : m_progress.filesNamed, m_skipped, m_undated, m_refused, {}};
 }
 
 } // namespace carrowin::extract

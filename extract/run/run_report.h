@@ -40,8 +40,11 @@ public:
     // Messages written without their date (dates): none could be read, or the file system
     // could not hold it.
     void undated(std::uint64_t count = 1) { m_undated += count; }
-    // `count` messages are named by now, the last of them `lastBaseName`.
-    void named(std::uint64_t count, const std::string& lastBaseName);
+    // A message not written: why, in words.
+    void refused(const MessageDone& m, const std::string& reason);
+    // `count` messages are named by now, the last of them `lastBaseName`; `bytes`, where
+    // the store counts them, are theirs.
+    void named(std::uint64_t count, const std::string& lastBaseName, std::uint64_t bytes = 0);
 
     // Records started so far: the number of the one being read.
     std::uint64_t number() const { return m_number; }
@@ -60,6 +63,7 @@ private:
     std::uint64_t m_pieceAt = 0; // where the last piece of it began
     std::uint64_t m_skipped = 0;
     std::uint64_t m_undated = 0;
+    std::uint64_t m_refused = 0;
     bool m_cancelled = false;
 };
 
