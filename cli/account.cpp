@@ -4,6 +4,7 @@
 #include "paths.h"
 #include "split.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -26,6 +27,27 @@ std::optional<std::string> firstLine(const std::string& path)
         return std::nullopt;
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    return line;
+}
+
+// The first line that `command` writes to standard output, without its line end; none,
+// with `why` set, when it cannot be run, fails or writes nothing.
+std::optional<std::string> commandOutputLine(const std::string& command, std::string& why)
+{
+    std::FILE* const out = startCommand(command, why);
+    if (!out)
+        return std::nullopt;
+    std::string all;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        all.append(buffer, n);
+    if (!commandSucceeded(out, why))
+        return std::nullopt;
+    std::string line = all.substr(0, all.find_first_of("\r\n"));
+    if (line.empty()) {
+        why = "it printed nothing";
+        return std::nullopt;
+    }
     return line;
 }
 

@@ -56,9 +56,12 @@ std::optional<std::string> environmentVariable(const char* name);
 // terminal. Interrupted, the terminal gets its echo back.
 std::optional<std::string> readSecretLine(const std::string& prompt);
 
-// The first line that `command`, run by the system's shell, writes to standard output,
-// without its line end; none, with `why` set, when it cannot be run, fails or writes
-// nothing. What it writes to standard error goes to the program's.
-std::optional<std::string> commandOutputLine(const std::string& command, std::string& why);
+// `command` run by the system's shell, its standard output to be read from what this
+// returns (its standard error goes to the program's); null, with `why` set, when it
+// cannot be run.
+std::FILE* startCommand(const std::string& command, std::string& why);
+
+// Waits for a command of startCommand to end: false, with `why` set, when it failed.
+bool commandSucceeded(std::FILE* output, std::string& why);
 
 } // namespace carrowin::cli

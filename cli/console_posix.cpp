@@ -147,29 +147,25 @@ std::optional<std::string> readSecretLine(const std::string& prompt)
     return line;
 }
 
-std::optional<std::string> commandOutputLine(const std::string& command, std::string& why)
+std::FILE* startCommand(const std::string& command, std::string& why)
 {
-    std::FILE* out = ::popen(command.c_str(), "r");
+    std::FILE* const out = ::popen(command.c_str(), "r");
     if (!out) {
         why = std::strerror(errno);
-        return std::nullopt;
+        return nullptr;
     }
-    std::string all;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
-        all.append(buffer, n);
-    const int status = ::pclose(out);
+    return out;
+}
+
+bool commandSucceeded(std::FILE* output, std::string& why)
+{
+    const int status = ::pclose(output);
     if (status != 0) {
         why = WIFEXITED(status) ? "it ended with status " + std::to_string(WEXITSTATUS(status))
                                 : std::string("it was ended by a signal");
-        return std::nullopt;
+        return false;
     }
-    const std::string line = all.substr(0, all.find_first_of("\r\n"));
-    if (line.empty()) {
-        why = "it printed nothing";
-        return std::nullopt;
-    }
-    return line;
+    return true;
 }
 
 } // namespace carrowin::cli

@@ -160,28 +160,24 @@ std::optional<std::string> readSecretLine(const std::string& prompt)
     return line;
 }
 
-std::optional<std::string> commandOutputLine(const std::string& command, std::string& why)
+std::FILE* startCommand(const std::string& command, std::string& why)
 {
-    std::FILE* out = _wpopen(text::wideFromUtf8(command).c_str(), L"rb");
+    std::FILE* const out = _wpopen(text::wideFromUtf8(command).c_str(), L"rb");
     if (!out) {
         why = "it cannot be run";
-        return std::nullopt;
+        return nullptr;
     }
-    std::string all;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
-        all.append(buffer, n);
-    const int status = _pclose(out);
+    return out;
+}
+
+bool commandSucceeded(std::FILE* output, std::string& why)
+{
+    const int status = _pclose(output);
     if (status != 0) {
         why = "it ended with status " + std::to_string(status);
-        return std::nullopt;
+        return false;
     }
-    const std::string line = all.substr(0, all.find_first_of("\r\n"));
-    if (line.empty()) {
-        why = "it printed nothing";
-        return std::nullopt;
-    }
-    return line;
+    return true;
 }
 
 } // namespace carrowin::cli

@@ -31,6 +31,7 @@ from mail_servers import (Dovecot, as_imap, date_of, free_port, make_certificate
                           oe4_records, served_user)
 
 CLI = sys.argv[1:]
+UNDER_WINE = len(CLI) > 1
 FAILURES = []
 PASSWORD = "secret"
 
@@ -118,8 +119,7 @@ class Account:
     def messages(self, folder):
         """(INTERNALDATE, flags, bytes) of each message of the folder, in order."""
         typ, data = self.imap.select('"%s"' % folder, readonly=True)
-        assert typ == "OK", (folder, data)
-        if int(data[0]) == 0:
+        if not check(typ == "OK", "the folder %s opens: %r" % (folder, data)) or int(data[0]) == 0:
             return []
         typ, data = self.imap.fetch("1:*", "(INTERNALDATE FLAGS BODY.PEEK[])")
         out = []
@@ -472,7 +472,10 @@ def quota_and_limit(w):
 
 def interrupted(w):
     """Ctrl+C while the mailbox still comes: the run stops before its next message, and
-    what it says is on the server is there."""
+    what it says is on the server is there. (Wine gives a program without a console of
+    its own no Ctrl+C for a SIGINT: not there.)"""
+    if UNDER_WINE:
+        return
     messages = generated(300, 4)
     data = oe4_mailbox(messages)
     env = dict(os.environ, CARROWIN_IMAP_PASSWORD=PASSWORD)

@@ -15,9 +15,11 @@
 #include <wincrypt.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace carrowin::extract::net {
@@ -72,10 +74,13 @@ HCERTSTORE loadCaFile(const std::string& path)
     return store;
 }
 
+// Whether the store holds this very certificate: byte for byte, not only its issuer's
+// name and serial number, which anyone can give a certificate of their own.
 bool inStore(HCERTSTORE store, PCCERT_CONTEXT certificate)
 {
     for (PCCERT_CONTEXT c = nullptr; (c = CertEnumCertificatesInStore(store, c)) != nullptr;)
-        if (CertCompareCertificate(X509_ASN_ENCODING, c->pCertInfo, certificate->pCertInfo)) {
+        if (c->cbCertEncoded == certificate->cbCertEncoded
+            && std::memcmp(c->pbCertEncoded, certificate->pbCertEncoded, c->cbCertEncoded) == 0) {
             CertFreeCertificateContext(c);
             return true;
         }
@@ -85,6 +90,8 @@ bool inStore(HCERTSTORE store, PCCERT_CONTEXT certificate)
 } // namespace
 
 struct Tls::State {
+    State(Socket& s, std::string h) : socket(s), host(std::move(h)) {}
+
     Socket& socket;
     std::string host;
     CredHandle credentials{};
@@ -168,32 +175,47 @@ void Tls::State::checkCertificate(const std::string& caFile)
     if (QueryContextAttributesW(&context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK || !certificate)
         fail("The TLS connection to " + host + " failed: the server showed no certificate");
     HCERTSTORE ca = caFile.empty() ? nullptr : loadCaFile(caFile);
+    // The chain from what the server sent and, where given, the CA file's certificates.
+    HCERTSTORE known = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
+    CertAddStoreToCollection(known, certificate->hCertStore, 0, 0);
+    if (ca)
+        CertAddStoreToCollection(known, ca, 0, 0);
     CERT_CHAIN_PARA chainPara{sizeof chainPara, {}};
     PCCERT_CHAIN_CONTEXT chain = nullptr;
-    const BOOL built = CertGetCertificateChain(nullptr, certificate, nullptr, ca ? ca : certificate->hCertStore,
-                                               &chainPara, 0, nullptr, &chain);
-    // The chain ends in a certificate of the CA file: that root is trusted here.
+    const BOOL built = CertGetCertificateChain(nullptr, certificate, nullptr, known, &chainPara, 0, nullptr, &chain);
+    // The chain ends in a certificate of the CA file: that root is trusted here, and only
+    // that is forgiven; a chain with any other fault (a signature that does not hold, a
+    // certificate expired or not for a server, one cut short) is not trusted, whatever
+    // the policy below makes of it.
     bool ownRoot = false;
+    DWORD faults = built ? chain->TrustStatus.dwErrorStatus : 0;
     if (built && ca && chain->cChain > 0 && chain->rgpChain[0]->cElement > 0) {
         const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
         ownRoot = inStore(ca, simple->rgpElement[simple->cElement - 1]->pCertContext);
+        if (ownRoot)
+            faults &= ~static_cast<DWORD>(CERT_TRUST_IS_UNTRUSTED_ROOT);
     }
+    faults &= ~static_cast<DWORD>(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
     std::wstring name = text::wideFromUtf8(host);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.fdwChecks = ownRoot ? SECURITY_FLAG_IGNORE_UNKNOWN_CA : 0;
+    constexpr DWORD kIgnoreUnknownCa = 0x00000100; // SECURITY_FLAG_IGNORE_UNKNOWN_CA, of wininet.h
+    ssl.fdwChecks = ownRoot ? kIgnoreUnknownCa : 0;
     ssl.pwszServerName = name.data();
     CERT_CHAIN_POLICY_PARA policy{sizeof policy, 0, &ssl};
     CERT_CHAIN_POLICY_STATUS result{sizeof result, 0, 0, 0, nullptr};
     const BOOL checked = built && CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result);
     if (chain)
         CertFreeCertificateChain(chain);
+    CertCloseStore(known, 0);
     if (ca)
         CertCloseStore(ca, 0);
     CertFreeCertificateContext(certificate);
     if (!checked)
         fail("The TLS connection to " + host + " failed: its certificate cannot be checked");
+    if (faults != 0 && result.dwError == 0)
+        result.dwError = static_cast<DWORD>(CERT_E_UNTRUSTEDROOT);
     if (result.dwError == static_cast<DWORD>(CERT_E_CN_NO_MATCH))
         fail("The TLS connection to " + host + " failed: its certificate is not for " + host);
     if (result.dwError != 0)
@@ -201,7 +223,7 @@ void Tls::State::checkCertificate(const std::string& caFile)
              + wordsOf(static_cast<long>(result.dwError)) + ")");
 }
 
-Tls::Tls(Socket& socket, const TlsSettings& settings) : m_state(std::make_unique<State>(State{socket, settings.host}))
+Tls::Tls(Socket& socket, const TlsSettings& settings) : m_state(std::make_unique<State>(socket, settings.host))
 {
     State& s = *m_state;
     SCHANNEL_CRED cred{};

@@ -103,8 +103,11 @@ public:
     }
 
     void send(const MessageDone& m, const OutgoingMessage& message);
-    // The answers that have come (with `all`: every one still due), told to the report.
-    void takeAnswers(bool all);
+    // The answers that have come, told to the report.
+    void takeArrived()
+    {
+        guarded([this] { takeAnswers(false); });
+    }
     void finish();
     void finishQueued() noexcept;
 
@@ -114,7 +117,20 @@ private:
         bool undated = false;
     };
 
+    // A step of the session; a connection lost on it says which message was on its way.
+    template <class Step> void guarded(const Step& step)
+    {
+        try {
+            step();
+        } catch (const ExtractError& e) {
+            if (e.kind() == ErrorKind::Connection)
+                lost(e);
+            throw;
+        }
+    }
     void openFolder(const ImapFolder& folder, bool skipExisting);
+    // The answers that have come (with `all`: every one still due), told to the report.
+    void takeAnswers(bool all);
     void append(const MessageDone& m, const OutgoingMessage& message);
     // The answer to the oldest message in flight, waited for or only if it has come.
     bool takeAnswer(bool wait);
@@ -148,7 +164,7 @@ void Upload::openFolder(const ImapFolder& folder, bool skipExisting)
 void Upload::send(const MessageDone& m, const OutgoingMessage& message)
 {
     m_sending = m;
-    try {
+    guarded([&] {
         takeAnswers(false);
         if (m_held && m_held->take(m_session, message))
             m_report.foundThere(m, m_shown);
@@ -156,11 +172,7 @@ void Upload::send(const MessageDone& m, const OutgoingMessage& message)
             m_report.refused(m, *why);
         else
             append(m, message);
-    } catch (const ExtractError& e) {
-        if (e.kind() == ErrorKind::Connection)
-            lost(e);
-        throw;
-    }
+    });
     m_sending.reset();
 }
 
@@ -235,13 +247,7 @@ void Upload::refusedBy(const MessageDone& m, const Response& r)
 
 void Upload::finish()
 {
-    try {
-        takeAnswers(true);
-    } catch (const ExtractError& e) {
-        if (e.kind() == ErrorKind::Connection)
-            lost(e);
-        throw;
-    }
+    guarded([this] { takeAnswers(true); });
     m_session.logout();
 }
 
@@ -311,7 +317,7 @@ public:
     void takeNamed() override
     {
         if (m_upload)
-            m_upload->takeAnswers(false);
+            m_upload->takeArrived();
     }
     // An empty mailbox gets its folder all the same; a run cancelled before its first
     // message connects to nothing.
