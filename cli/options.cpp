@@ -37,25 +37,39 @@ constexpr const char* kDetails =
     "  --dry-run          one line a message on standard output, tab-separated: its\n"
     "                     number, its offset in the mailbox, its size in bytes and\n"
     "                     the file name it would get (mbox: the mbox file; maildir:\n"
-    "                     cur/); nothing is written or made\n"
+    "                     cur/; imap: the folder it would go into); nothing is\n"
+    "                     written or made, and no server is asked\n"
     "  --skip-existing    a message is skipped when a file that was in its folder\n"
     "                     before, under its name or a numbered form of it, holds the\n"
     "                     same bytes; a FOLDER's mailbox then goes into its existing\n"
     "                     folder, so a second run or backup adds only what is new;\n"
     "                     maildir: a message whose bytes a file in cur/ or new/\n"
-    "                     holds is not added again; mbox: refused\n"
+    "                     holds is not added again; imap: nor one whose bytes a\n"
+    "                     message of the folder holds (so the same command with\n"
+    "                     --skip-existing finishes an upload that was cut off);\n"
+    "                     mbox: refused\n"
+    "  imap password      the first line of --password-file FILE, or else the\n"
+    "                     CARROWIN_IMAP_PASSWORD variable, or else asked on the\n"
+    "                     terminal without echo; never in the URL or on the\n"
+    "                     command line (many providers want an app password)\n"
     "\n"
     "Exit status:\n"
     "  0    every mailbox was split\n"
     "  1    a mailbox or a message file failed, or the summary could not be written\n"
-    "  2    usage error (nothing was written)\n";
+    "  2    usage error (nothing was written)\n"
+    "  3    imap: the server could not be reached, TLS failed, or the connection\n"
+    "       was lost (what the server confirmed stays there)\n"
+    "  4    imap: the server refused the login\n"
+    "  5    imap: the server refused a folder or a message (over quota, too\n"
+    "       large, or one with a NUL byte that it cannot take)\n";
 
 constexpr const char* kExamples =
     "\n"
     "Examples:\n"
     "  carrowin-cli -o messages Inbox.mbx \"Sent Items.mbx\"\n"
     "  carrowin-cli --store --dates --decode-subjects --skip-existing -o rescued\n"
-    "  carrowin-cli --format maildir --store --dates -o ~/Maildir";
+    "  carrowin-cli --format maildir --store --dates -o ~/Maildir\n"
+    "  carrowin-cli --format imap --store -o imaps://anna@mail.example.net/Rescued";
 
 // The formats' names, "eml, mbox and maildir" (`last` for "and"), with `afterFirst`
 // after the default's.

@@ -1,5 +1,7 @@
 #include "checks.h"
 
+#include "imap_response.h"
+
 #include "output_naming.h"
 #include "path_rules.h"
 #include "naming_excerpt.h"
@@ -199,6 +201,67 @@ std::string checkRegistryReader(std::string_view input)
     if (!isValidUtf8(locate::unescapeRegistryString(input)))
         return "an unescaped string that is not UTF-8";
     return {};
+}
+
+namespace {
+
+// A response cut where responseLength says: not before all of it came, at the same place
+// whatever follows; it parses or is refused in words.
+std::string checkOneResponse(std::string_view rest, std::size_t n)
+{
+    std::size_t literal = 0;
+    if (n == 0 || n > rest.size())
+        return "a response's length lies outside the bytes";
+    if (imap::responseLength(rest.substr(0, n - 1), literal))
+        return "a response is taken before all of it came";
+    if (imap::responseLength(rest.substr(0, n), literal) != n)
+        return "a response's length changes with what comes after it";
+    std::string error;
+    const std::optional<imap::Response> r = imap::parseResponse(rest.substr(0, n), error);
+    if (!r && error.empty())
+        return "a response refused without words";
+    if (r && r->tag.empty())
+        return "a response without its tag";
+    return {};
+}
+
+// What the client writes for the server reads back as itself: a quoted string of the
+// input's printable bytes, and the input whole as a literal.
+std::string checkRoundTrips(std::string_view input)
+{
+    std::string printable;
+    for (const char c : input)
+        if (c >= 0x20 && c < 0x7f)
+            printable += c;
+    std::string error;
+    std::optional<imap::Response> r = imap::parseResponse("* LIST () \"/\" " + imap::quoted(printable) + "\r\n", error);
+    if (!r || r->data.size() != 4 || r->data[3].kind != imap::Value::Kind::String || r->data[3].text != printable)
+        return "a quoted string does not read back as itself";
+    const std::string fetch =
+        "* 1 FETCH (BODY[] {" + std::to_string(input.size()) + "}\r\n" + std::string(input) + ")\r\n";
+    std::size_t literal = 0;
+    if (imap::responseLength(fetch, literal) != fetch.size())
+        return "a literal's response does not end where it does";
+    r = imap::parseResponse(fetch, error);
+    if (!r || r->data.size() != 3 || r->data[2].items.size() != 2 || r->data[2].items[1].text != input)
+        return "a literal does not read back as its bytes";
+    return {};
+}
+
+} // namespace
+
+std::string checkImapResponses(std::string_view input)
+{
+    for (std::string_view rest = input; !rest.empty();) {
+        std::size_t literal = 0;
+        const std::optional<std::size_t> n = imap::responseLength(rest, literal);
+        if (!n)
+            break;
+        if (std::string why = checkOneResponse(rest, *n); !why.empty())
+            return why;
+        rest.remove_prefix(*n);
+    }
+    return checkRoundTrips(input);
 }
 
 int abortIfBroken(const std::string& why)

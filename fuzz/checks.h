@@ -15,6 +15,11 @@ std::string checkRecordNaming(std::string_view input);
 // The input is a Wine registry file.
 std::string checkRegistryReader(std::string_view input);
 
+// The input is what an IMAP server sends: responses one after another, each cut where
+// its length says and read; and, as a quoted string and as a literal, bytes that must
+// read back as themselves.
+std::string checkImapResponses(std::string_view input);
+
 // What a fuzz target does with a check's answer: a broken invariant is said, and ends
 // the program so that libFuzzer keeps the input.
 int abortIfBroken(const std::string& why);

@@ -1,5 +1,6 @@
 // mbox and Maildir output: the quoting and the names on their own, then whole runs.
 #include "errors.h"
+#include "imap_store.h"
 #include "maildir_store.h"
 #include "mbox_store.h"
 #include "maildir_format.h"
@@ -131,6 +132,29 @@ TEST(MaildirNames, FoldersAreOneMaildirPlusPlusLevelInModifiedUtf7)
         }
     }
     EXPECT_EQ(maildirUniqueName(1700000000, 42, 7, 3, "mail/host:1"), "1700000000.M42P7Q3.mail\\057host\\0721");
+}
+
+TEST(ImapNames, FoldersAreLevelsOfTheServersSeparatorInModifiedUtf7)
+{
+    const struct {
+        std::string_view top;
+        std::string_view mailbox;
+        std::optional<char> separator;
+        std::string_view folder;
+    } cases[] = {
+        {"INBOX", "", '.', "INBOX"},
+        {"INBOX", "Sent Items", '.', "INBOX.Sent Items"},
+        {"Rescued/2003", "Sent", '.', "Rescued.2003.Sent"}, // the URL's levels are the server's
+        {"INBOX", "Archiv.2003", '.', "INBOX.Archiv&ICQ-2003"}, // U+2024
+        {"INBOX", "a/b", '/', "INBOX/a&IhU-b"},                  // U+2215
+        {"INBOX", "a.b", '/', "INBOX/a.b"},
+        {"INBOX", "a:b", ':', "INBOX:a_b"},
+        {"Rescued", "a/b", std::nullopt, "Rescued/a/b"}, // a flat server: one name
+        {"Gel\xC3\xB6scht", "R&D", '/', "Gel&APY-scht/R&-D"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(serverFolderName({std::string(c.top), std::string(c.mailbox)}, c.separator), c.folder) << c.mailbox;
+    EXPECT_EQ(shownFolder({"INBOX", "Sent Items"}), "INBOX/Sent Items");
 }
 
 namespace {

@@ -20,7 +20,7 @@ struct Find {
 std::vector<Find> finds()
 {
     std::vector<Find> all;
-    for (const char* target : {"record-naming", "registry"})
+    for (const char* target : {"record-naming", "registry", "imap-responses"})
         for (const auto& e : fs::directory_iterator(fs::path(CARROWIN_FUZZ_CORPUS) / target))
             all.push_back({target, e.path().filename().string()});
     std::sort(all.begin(), all.end(), [](const Find& a, const Find& b) { return a.file < b.file; });
@@ -43,7 +43,9 @@ TEST_P(FuzzFinds, KeepTheirInvariants)
 {
     const Find& find = GetParam();
     const std::string input = t::readFile(fs::path(CARROWIN_FUZZ_CORPUS) / find.target / find.file);
-    const auto check = find.target == "registry" ? carrowin::fuzz::checkRegistryReader : carrowin::fuzz::checkRecordNaming;
+    const auto check = find.target == "registry"         ? carrowin::fuzz::checkRegistryReader
+                       : find.target == "imap-responses" ? carrowin::fuzz::checkImapResponses
+                                                         : carrowin::fuzz::checkRecordNaming;
     EXPECT_EQ(check(input), "");
 }
 
