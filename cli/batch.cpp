@@ -14,6 +14,12 @@ namespace carrowin::cli {
 
 namespace {
 
+// "(n)" after a folder's name that another mailbox has; nothing for the first.
+std::string numberOf(std::uint64_t n)
+{
+    return n == 0 ? std::string() : std::string(1, '(').append(std::to_string(n)).append(")");
+}
+
 bool neverTaken(const std::string&)
 {
     return false;
@@ -90,7 +96,7 @@ Destination Batch::destination(const std::string& folder, const std::string& nam
 std::string Batch::accountFolderName(const std::string& base)
 {
     for (std::uint64_t n = isInbox(base) ? 1 : 0;; ++n) {
-        const std::string sub = base + (n == 0 ? "" : "(" + std::to_string(n) + ")");
+        const std::string sub = base + numberOf(n);
         if (m_treeGiven.insert(text::asciiLowered(sub)).second)
             return sub;
     }
@@ -102,7 +108,7 @@ std::string Batch::accountFolderName(const std::string& base)
 std::string Batch::treeFolderName(const std::string& base)
 {
     for (std::uint64_t n = isInbox(base) ? 1 : 0;; ++n) {
-        const std::string sub = extract::maildirFolderName(base, n == 0 ? "" : "(" + std::to_string(n) + ")");
+        const std::string sub = extract::maildirFolderName(base, numberOf(n));
         if (m_treeGiven.insert(sub).second)
             return sub;
     }

@@ -20,15 +20,21 @@ for program in $(find "$build" -name '*_test' -type f -perm -u+x | sort); do
   fi
   rm -f "$log"
 done
-# The IMAP readback: as an ordinary user, Dovecot runs and serves the mail as that user.
-readback=(/usr/bin/python3 "$PWD/cli/tests/mail_readback_test.py" "$build/cli/carrowin-cli" "$build/testing/make-mailbox")
-if [ -x "$build/testing/make-mailbox" ]; then
+# The readback and the upload: as an ordinary user, Dovecot runs and serves the mail as
+# that user.
+python_test() {
+  local name=$1 test=$PWD/cli/tests/$1 log
+  shift
   log=$(mktemp)
-  if (cd /tmp && runuser -u "$user" -- "${readback[@]}") >"$log" 2>&1; then
-    echo "passed as $user: mail_readback_test.py"
+  if (cd /tmp && runuser -u "$user" -- /usr/bin/python3 "$test" "$@") >"$log" 2>&1; then
+    echo "passed as $user: $name"
   else
-    echo "FAILED as $user: mail_readback_test.py"; tail -n 30 "$log"; status=1
+    echo "FAILED as $user: $name"; tail -n 30 "$log"; status=1
   fi
   rm -f "$log"
+}
+if [ -x "$build/testing/make-mailbox" ]; then
+  python_test mail_readback_test.py "$build/cli/carrowin-cli" "$build/testing/make-mailbox"
 fi
+python_test imap_upload_test.py "$build/cli/carrowin-cli"
 exit $status

@@ -273,7 +273,7 @@ std::optional<Response> Session::beginAppend(const AppendCommand& c)
     std::string line = tag + " APPEND " + quoted(c.folder) + " (\\Seen)";
     if (c.date)
         if (const std::optional<std::string> date = internalDate(*c.date))
-            line += " " + quoted(*date);
+            line.append(" ").append(quoted(*date));
     line += std::string(c.binary ? " ~{" : " {") + std::to_string(c.size) + (noWait ? "+}\r\n" : "}\r\n");
     send(line);
     if (!noWait) {
@@ -411,7 +411,7 @@ void Session::flush()
 
 std::string Session::newTag()
 {
-    return "c" + std::to_string(++m_tags);
+    return std::string("c").append(std::to_string(++m_tags));
 }
 
 void Session::refused(const std::string& what, const Response& r, ErrorKind kind) const

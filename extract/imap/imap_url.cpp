@@ -55,7 +55,7 @@ bool readHostAndPort(std::string_view hostPort, ImapUrl& url, std::string& error
     unsigned value = 0;
     const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
     if (port.empty() || ec != std::errc{} || end != port.data() + port.size() || value == 0 || value > 65535) {
-        error = "\"" + std::string(port) + "\" is no port";
+        error = std::string(1, '"').append(port).append("\" is no port");
         return false;
     }
     url.port = static_cast<std::uint16_t>(value);
@@ -139,7 +139,7 @@ std::string shownUrl(const ImapUrl& url)
     const bool ipv6 = url.host.find(':') != std::string::npos;
     std::string shown = (tls ? "imaps://" : "imap://") + user + "@" + (ipv6 ? "[" + url.host + "]" : url.host);
     if (url.port != (tls ? 993 : 143))
-        shown += ":" + std::to_string(url.port);
+        shown.append(":").append(std::to_string(url.port));
     return shown + "/" + url.folder;
 }
 

@@ -16,7 +16,7 @@ using imap::Response;
 using imap::Session;
 
 // APPENDs sent and not answered yet, where the server takes them without a word each.
-constexpr std::size_t kInFlight = 32;
+constexpr std::size_t kInFlight = 256;
 constexpr std::size_t kComparePiece = std::size_t{1} << 20;
 
 // What stands for the hierarchy's separator inside one level's name.
@@ -157,8 +157,12 @@ void Upload::openFolder(const ImapFolder& folder, bool skipExisting)
     const bool there = m_folder == "INBOX" || m_session.exists(m_folder);
     if (!there)
         m_session.create(m_folder);
+    // Appended to while it is selected: a server that opens the folder anew for every
+    // APPEND to another (Dovecot re-reads its index each time) takes time that grows with
+    // what the folder holds.
+    const std::uint64_t held = m_session.open(m_folder, false);
     if (skipExisting && there)
-        m_held.emplace(m_session.sizes(m_session.open(m_folder, true)));
+        m_held.emplace(m_session.sizes(held));
 }
 
 void Upload::send(const MessageDone& m, const OutgoingMessage& message)
@@ -367,7 +371,9 @@ std::string serverFolderName(const ImapFolder& folder, std::optional<char> separ
         const std::size_t slash = top.find('/');
         std::string level(top.substr(0, slash));
         top.remove_prefix(slash == std::string_view::npos ? top.size() : slash + 1);
-        name += (first ? "" : std::string(1, separator.value_or('/'))) + text::modifiedUtf7(level);
+        if (!first)
+            name += separator.value_or('/');
+        name += text::modifiedUtf7(level);
     }
     if (folder.mailbox.empty())
         return name;

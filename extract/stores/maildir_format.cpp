@@ -24,7 +24,7 @@ std::string maildirFolderName(std::string_view mailboxName, std::string_view num
                 escaped += c;
         }
         escaped += number;
-        return "." + text::modifiedUtf7(escaped);
+        return std::string(1, '.').append(text::modifiedUtf7(escaped));
     };
     std::string name = folder(mailboxName);
     while (name.size() > kLongestName && !mailboxName.empty()) {

@@ -123,7 +123,9 @@ TEST(MaildirNames, FoldersAreOneMaildirPlusPlusLevelInModifiedUtf7)
             EXPECT_LE(folder.size(), 255u);
             EXPECT_TRUE(folder.ends_with(number)) << folder;
             // The whole characters it kept: one more would not fit.
-            const auto encoded = [&](int n) { return "." + carrowin::text::modifiedUtf7(repeated(character, n) + std::string(number)); };
+            const auto encoded = [&](int n) {
+                return std::string(1, '.').append(carrowin::text::modifiedUtf7(repeated(character, n) + std::string(number)));
+            };
             int kept = 0;
             while (kept < count && encoded(kept) != folder)
                 ++kept;
