@@ -1,6 +1,7 @@
 """What bench/imap.sh times: a Dovecot of the bench's own, TLS only; each mailbox uploaded
-by carrowin-cli and, from the Maildir carrowin-cli writes of it, pushed by mbsync, each
-run into a folder of its own that goes afterwards; medians of REPS."""
+by carrowin-cli (then again with --skip-existing, which finds every message there) and,
+from the Maildir carrowin-cli writes of it, pushed by mbsync, each run into a folder of
+its own that goes afterwards; medians of REPS."""
 
 import os
 import statistics
@@ -75,11 +76,12 @@ def drop(dovecot, folder):
 def time_mailbox(dovecot, ca, mailbox, name):
     maildir = os.path.join(WORK, name + "-maildir")
     subprocess.run([CLI, "-q", "--format", "maildir", "-o", maildir, mailbox], check=True, stdout=subprocess.DEVNULL)
-    cli, push = [], []
+    cli, again, push = [], [], []
     for rep in range(REPS):
         folder = "%s-cli-%d" % (name, rep)
         url = "imaps://tester@localhost:%d/%s" % (dovecot.tls_port, folder)
         cli.append(seconds(CLI, "-q", "--format", "imap", "--ca-file", ca, "-o", url, mailbox))
+        again.append(seconds(CLI, "-q", "--format", "imap", "--skip-existing", "--ca-file", ca, "-o", url, mailbox))
         drop(dovecot, folder)
         folder = "%s-mbsync-%d" % (name, rep)
         state = os.path.join(WORK, "state-%s-%d" % (name, rep))
@@ -87,7 +89,7 @@ def time_mailbox(dovecot, ca, mailbox, name):
         push.append(seconds("mbsync", "-q", "-c", mbsync_config(dovecot, ca, maildir, folder, state), "push"))
         drop(dovecot, folder)
     subprocess.run(["rm", "-rf", maildir], check=True)
-    return statistics.median(cli), statistics.median(push)
+    return statistics.median(cli), statistics.median(again), statistics.median(push)
 
 
 def peak(dovecot, ca, mailbox, folder):
@@ -106,10 +108,11 @@ def main():
         for mailbox, words in ((small, "small messages"), (big, "messages of about 1 MB")):
             count = subprocess.run([CLI, "--dry-run", "-o", WORK, mailbox], capture_output=True).stdout.count(b"\n")
             counts[mailbox] = count
-            t_cli, t_push = time_mailbox(dovecot, ca, mailbox, os.path.basename(mailbox)[:-4])
+            t_cli, t_again, t_push = time_mailbox(dovecot, ca, mailbox, os.path.basename(mailbox)[:-4])
             print("%d MB, %d %s:" % (os.path.getsize(mailbox) >> 20, count, words))
             print("  carrowin-cli --format imap  %7.3f s   %.2f x mbsync's time" % (t_cli, t_cli / t_push))
             print("  mbsync (push of the Maildir) %6.3f s" % t_push)
+            print("  again with --skip-existing   %6.3f s   (every message there: compared, none sent)" % t_again)
         print("peak resident memory of the upload: %d messages of 1 MB %.1f MiB, %d small ones %.1f MiB"
               % (counts[big], peak(dovecot, ca, big, "peak-big"), counts[small], peak(dovecot, ca, small, "peak-small")))
     finally:

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 
 namespace carrowin::extract {
 namespace {
@@ -34,26 +35,30 @@ std::string standIn(char separator)
 // still has it twice on the server.
 class HeldMessages {
 public:
-    explicit HeldMessages(std::vector<Session::Held> held) : m_held(std::move(held)), m_used(m_held.size(), false) {}
+    explicit HeldMessages(const std::vector<Session::Held>& held)
+    {
+        for (const Session::Held& h : held)
+            m_bySize.emplace(h.size, h);
+    }
 
     // Whether one not taken yet holds the message's bytes, as the server gives them back
     // (its line ends in CR LF, or as they were; a NUL as it was, or as 0x80): it is taken.
+    // Only those of the message's size are read.
     bool take(Session& session, const OutgoingMessage& message)
     {
-        for (std::size_t i = 0; i < m_held.size(); ++i) {
-            if (m_used[i])
-                continue;
-            const std::uint64_t size = m_held[i].size;
-            for (const bool nulAs80 : {false, true}) {
-                if (nulAs80 && !message.holdsNul())
-                    break;
-                if ((size == message.sizeInCrlf() && same(session, m_held[i], message, {true, nulAs80}))
-                    || (size == message.size() && size != message.sizeInCrlf()
-                        && same(session, m_held[i], message, {false, nulAs80}))) {
-                    m_used[i] = true;
-                    return true;
+        for (const bool crlf : {true, false}) {
+            if (!crlf && message.size() == message.sizeInCrlf())
+                break;
+            const auto [first, last] = m_bySize.equal_range(crlf ? message.sizeInCrlf() : message.size());
+            for (auto held = first; held != last; ++held)
+                for (const bool nulAs80 : {false, true}) {
+                    if (nulAs80 && !message.holdsNul())
+                        break;
+                    if (same(session, held->second, message, {crlf, nulAs80})) {
+                        m_bySize.erase(held);
+                        return true;
+                    }
                 }
-            }
         }
         return false;
     }
@@ -62,8 +67,7 @@ private:
     static bool same(Session& session, const Session::Held& held, const OutgoingMessage& message,
                      OutgoingMessage::Form form);
 
-    std::vector<Session::Held> m_held;
-    std::vector<bool> m_used;
+    std::multimap<std::uint64_t, Session::Held> m_bySize; // in the folder's order among one size
 };
 
 // The message's bytes against the server's, piece by piece, until they differ.
