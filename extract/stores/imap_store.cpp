@@ -142,7 +142,7 @@ private:
     void answer(const Sent& sent, const Response& r);
     void refusedBy(const MessageDone& m, const Response& r);
     // A connection lost: its words, and which message was on its way.
-    [[noreturn]] void lost(const ExtractError& e) const;
+    [[noreturn]] void lost(const ExtractError& e);
 
     RunReport& m_report;
     const std::string m_shown;
@@ -153,6 +153,7 @@ private:
     std::optional<MessageDone> m_sending;
     std::uint64_t m_confirmed = 0;
     std::uint64_t m_confirmedBytes = 0;
+    bool m_lost = false; // the connection: what the words of its loss said is final
 };
 
 void Upload::openFolder(const ImapFolder& folder, bool skipExisting)
@@ -263,6 +264,8 @@ void Upload::finish()
 // told, and the answers after it are waited for all the same.
 void Upload::finishQueued() noexcept
 {
+    if (m_lost)
+        return;
     for (bool more = true; more;) {
         try {
             takeAnswers(true);
@@ -277,8 +280,16 @@ void Upload::finishQueued() noexcept
         m_session.logout();
 }
 
-void Upload::lost(const ExtractError& e) const
+// The answers that had come before the loss count, and then nothing more: the count in
+// the words is the count the report has.
+void Upload::lost(const ExtractError& e)
 {
+    m_lost = true;
+    try {
+        while (takeAnswer(false)) {
+        }
+    } catch (const ExtractError&) { // the rest is lost with the connection
+    }
     const std::optional<MessageDone> first = m_sent.empty() ? m_sending : std::optional(m_sent.front().message);
     std::string words = e.what();
     if (first)

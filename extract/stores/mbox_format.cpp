@@ -97,19 +97,19 @@ std::string senderOf(std::string_view headerBlock)
 
 } // namespace
 
-// The first mailbox of the field: the address in its angle brackets, else its addr-spec
+// The first mailbox of the field: the address in its angle brackets, else the bare address
 // without comments or white space (which must hold an "@"). A quoted string is kept with
 // its quotes, which no From line takes.
 std::optional<std::string> fromLineSender(std::string_view field)
 {
-    std::string spec;
+    std::string bare;
     for (std::size_t i = 0; i < field.size();) {
         const char c = field[i];
         if (c == '(') {
             i = afterComment(field, i + 1);
         } else if (c == '"') {
             const std::size_t end = afterQuoted(field, i + 1);
-            spec.append(field.substr(i, end - i));
+            bare.append(field.substr(i, end - i));
             i = end;
         } else if (c == '<') {
             const std::size_t close = field.find('>', i + 1);
@@ -120,17 +120,17 @@ std::optional<std::string> fromLineSender(std::string_view field)
         } else if (c == ',' || c == ';') {
             break; // the end of the first mailbox
         } else if (c == ':') {
-            spec.clear(); // a group's name
+            bare.clear(); // a group's name
             ++i;
         } else {
             if (c != ' ' && c != '\t')
-                spec += c;
+                bare += c;
             ++i;
         }
     }
-    if (spec.find('@') == std::string::npos || !fitsAFromLine(spec))
+    if (bare.find('@') == std::string::npos || !fitsAFromLine(bare))
         return std::nullopt;
-    return spec;
+    return bare;
 }
 
 std::optional<std::string> asctimeOf(std::int64_t seconds)
