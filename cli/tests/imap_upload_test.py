@@ -221,7 +221,8 @@ class SmallServer:
 
 class CuttingProxy:
     """Passes a connection on to `port`, and cuts it once `limit` bytes have gone to the
-    server; the connections after it pass whole."""
+    server: no more go to it, and half a second later, when the server's answers to what
+    it had have come through, the connection ends. The connections after it pass whole."""
 
     def __init__(self, port, limit):
         self.port, self.limit, self.cut = port, limit, False
@@ -247,7 +248,10 @@ class CuttingProxy:
         try:
             while True:
                 data = source.recv(65536)
-                if not data or (limit is not None and sent + len(data) > limit):
+                if not data:
+                    break
+                if limit is not None and sent + len(data) > limit:
+                    time.sleep(0.5)
                     break
                 sink.sendall(data)
                 sent += len(data)
