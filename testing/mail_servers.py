@@ -65,7 +65,8 @@ def free_port():
 
 
 def make_certificates(folder, host="localhost"):
-    """A CA of the test's own and a certificate it signs for `host`: (ca, cert, key)."""
+    """A CA of the test's own and a certificate it signs for `host`, a name or an IPv4
+    address: (ca, cert, key)."""
     os.makedirs(folder, exist_ok=True)
     ca, ca_key = os.path.join(folder, "ca.pem"), os.path.join(folder, "ca.key")
     cert, key = os.path.join(folder, host + ".pem"), os.path.join(folder, host + ".key")
@@ -76,7 +77,8 @@ def make_certificates(folder, host="localhost"):
     csr = os.path.join(folder, host + ".csr")
     ext = os.path.join(folder, host + ".ext")
     with open(ext, "w") as f:
-        f.write("subjectAltName=DNS:%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n" % host)
+        kind = "IP" if all(part.isdigit() for part in host.split(".")) else "DNS"
+        f.write("subjectAltName=%s:%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n" % (kind, host))
     run("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=" + host, "-keyout", key, "-out", csr)
     run("x509", "-req", "-in", csr, "-CA", ca, "-CAkey", ca_key, "-CAcreateserial", "-days", "2",
         "-extfile", ext, "-out", cert)

@@ -34,6 +34,8 @@ CLI = sys.argv[1:]
 UNDER_WINE = len(CLI) > 1
 FAILURES = []
 PASSWORD = "secret"
+# The server's address: an address, not a name, so that no resolver is needed.
+HOST = "127.0.0.1"
 
 
 def check(ok, what):
@@ -101,7 +103,7 @@ def write_mailbox(path, messages):
 
 class Account:
     def __init__(self, port, ca):
-        self.imap = imaplib.IMAP4_SSL("localhost", port, ssl_context=ssl.create_default_context(cafile=ca))
+        self.imap = imaplib.IMAP4_SSL(HOST, port, ssl_context=ssl.create_default_context(cafile=ca))
         self.imap.login("tester", PASSWORD)
 
     def folders(self):
@@ -303,9 +305,9 @@ class World:
     def __init__(self, root):
         self.root = root
         certs = os.path.join(root, "certs")
-        self.ca, self.cert, self.key = make_certificates(certs)
+        self.ca, self.cert, self.key = make_certificates(certs, HOST)
         _, self.other_cert, self.other_key = make_certificates(certs, "other.example")
-        _, self.stranger_cert, self.stranger_key = make_certificates(os.path.join(root, "unknown-ca"))
+        _, self.stranger_cert, self.stranger_key = make_certificates(os.path.join(root, "unknown-ca"), HOST)
         self.introspection = TokenIntrospection()
         self.dovecot = self.start_dovecot("mail", """auth_mechanisms = plain login oauthbearer xoauth2
 auth_failure_delay = 0
@@ -331,7 +333,7 @@ passdb {
                        (self.cert, self.key), settings, separator=".")
 
     def url(self, folder="", port=None, scheme="imaps"):
-        return "%s://tester@localhost:%d/%s" % (scheme, port or self.dovecot.tls_port, folder)
+        return "%s://tester@%s:%d/%s" % (scheme, HOST, port or self.dovecot.tls_port, folder)
 
     def account(self, dovecot=None):
         """A session of the test's own, once every other one has ended: a connection cut
@@ -437,7 +439,7 @@ def refused_connections(w):
     check(rc == 4 and "refused the login of tester" in err and "not the password" not in out + err,
           "a wrong password: status 4, its line, never the password: %d %r" % (rc, err))
     cases = [
-        (SmallServer("AUTH=PLAIN", (w.other_cert, w.other_key)), "imaps", "its certificate is not for localhost"),
+        (SmallServer("AUTH=PLAIN", (w.other_cert, w.other_key)), "imaps", "its certificate is not for " + HOST),
         (SmallServer("AUTH=PLAIN", (w.stranger_cert, w.stranger_key)), "imaps", "its certificate is not trusted"),
         (SmallServer("AUTH=PLAIN LOGIN"), "imap", "offers no STARTTLS"),
     ]
@@ -447,7 +449,7 @@ def refused_connections(w):
         check(server.received == b"", "%s: nothing is sent: %r" % (words, server.received[:200]))
         server.stop()
     rc, out, err = cli("-o", w.url(port=free_port()), path)
-    check(rc == 3 and "Cannot connect to localhost" in err, "no server: status 3: %d %r" % (rc, err))
+    check(rc == 3 and "Cannot connect to " + HOST in err, "no server: status 3: %d %r" % (rc, err))
 
 
 def quota_and_limit(w):

@@ -9,6 +9,7 @@
 #include "windows_text.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <schannel.h>
 #include <security.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -85,6 +87,39 @@ bool inStore(HCERTSTORE store, PCCERT_CONTEXT certificate)
             return true;
         }
     return false;
+}
+
+// The address that `host` is, in network order, when it is an IP address.
+std::optional<std::vector<unsigned char>> ipAddressOf(const std::string& host)
+{
+    unsigned char address[16] = {};
+    if (InetPtonA(AF_INET, host.c_str(), address) == 1)
+        return std::vector<unsigned char>(address, address + 4);
+    if (InetPtonA(AF_INET6, host.c_str(), address) == 1)
+        return std::vector<unsigned char>(address, address + 16);
+    return std::nullopt;
+}
+
+// Whether the certificate names the IP address among its subject's other names, as a
+// certificate for an address must (the SSL policy reads host names only).
+bool namesAddress(PCCERT_CONTEXT certificate, const std::vector<unsigned char>& address)
+{
+    const CERT_INFO* info = certificate->pCertInfo;
+    const CERT_EXTENSION* names = CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+    CERT_ALT_NAME_INFO* decoded = nullptr;
+    DWORD size = 0;
+    if (!names
+        || !CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, names->Value.pbData, names->Value.cbData,
+                                CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &size))
+        return false;
+    bool found = false;
+    for (DWORD i = 0; i < decoded->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& name = decoded->rgAltEntry[i];
+        found = name.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && name.IPAddress.cbData == address.size()
+                && std::memcmp(name.IPAddress.pbData, address.data(), address.size()) == 0;
+    }
+    LocalFree(decoded);
+    return found;
 }
 
 } // namespace
@@ -197,12 +232,14 @@ void Tls::State::checkCertificate(const std::string& caFile)
     }
     faults &= ~static_cast<DWORD>(CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION);
     std::wstring name = text::wideFromUtf8(host);
+    const std::optional<std::vector<unsigned char>> address = ipAddressOf(host);
+    const bool forAddress = address && namesAddress(certificate, *address);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
     constexpr DWORD kIgnoreUnknownCa = 0x00000100; // SECURITY_FLAG_IGNORE_UNKNOWN_CA, of wininet.h
     ssl.fdwChecks = ownRoot ? kIgnoreUnknownCa : 0;
-    ssl.pwszServerName = name.data();
+    ssl.pwszServerName = address ? nullptr : name.data();
     CERT_CHAIN_POLICY_PARA policy{sizeof policy, 0, &ssl};
     CERT_CHAIN_POLICY_STATUS result{sizeof result, 0, 0, 0, nullptr};
     const BOOL checked = built && CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result);
@@ -216,7 +253,7 @@ void Tls::State::checkCertificate(const std::string& caFile)
         fail("The TLS connection to " + host + " failed: its certificate cannot be checked");
     if (faults != 0 && result.dwError == 0)
         result.dwError = static_cast<DWORD>(CERT_E_UNTRUSTEDROOT);
-    if (result.dwError == static_cast<DWORD>(CERT_E_CN_NO_MATCH))
+    if (result.dwError == static_cast<DWORD>(CERT_E_CN_NO_MATCH) || (address && !forAddress))
         fail("The TLS connection to " + host + " failed: its certificate is not for " + host);
     if (result.dwError != 0)
         fail("The TLS connection to " + host + " failed: its certificate is not trusted ("
