@@ -27,7 +27,7 @@ import time
 from http.server import BaseHTTPRequestHandler, HTTPServer
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "testing"))
-from mail_servers import (Dovecot, as_imap, date_of, free_port, make_certificates, oe4_mailbox,  # noqa: E402
+from mail_servers import (Dovecot, as_imap, date_of, free_port, imap_folders, make_certificates, oe4_mailbox,  # noqa: E402
                           oe4_records, served_user)
 
 CLI = sys.argv[1:]
@@ -107,16 +107,7 @@ class Account:
         self.imap.login("tester", PASSWORD)
 
     def folders(self):
-        typ, listed = self.imap.list()
-        names = []
-        for line in listed:
-            m = re.match(rb'\((?P<flags>[^)]*)\) (?:"[^"]*"|NIL) (?P<name>.*)$', line)
-            name = m.group("name")
-            if name.startswith(b'"'):
-                name = re.sub(rb'\\(.)', rb'\1', name[1:-1])
-            if b"\\Noselect" not in m.group("flags"):
-                names.append(name.decode())
-        return sorted(names)
+        return sorted(imap_folders(self.imap))
 
     def messages(self, folder):
         """(INTERNALDATE, flags, bytes) of each message of the folder, in order."""
